@@ -1,0 +1,64 @@
+#include "handler_guard.h"
+
+#include <cstdio>
+
+namespace qv {
+
+namespace {
+std::string key(std::string_view entry, std::string_view message) {
+    std::string k;
+    k.append(entry).append(": ").append(message);
+    return k;
+}
+}  // namespace
+
+HandlerGuard& HandlerGuard::instance() {
+    static HandlerGuard guard;
+    return guard;
+}
+
+void HandlerGuard::setExtraSink(Sink sink) {
+    extra_ = std::move(sink);
+}
+
+void HandlerGuard::report(std::string_view entry, std::string_view message) noexcept {
+    try {
+        std::string k = key(entry, message);
+        auto it = counts_.find(k);
+        if (it != counts_.end()) {
+            ++it->second;
+            return;
+        }
+        counts_.emplace(k, 1);
+        emit("qv-tickspan: error in " + k + " (reported once; the program goes on)");
+    } catch (...) {
+        // Out of memory while reporting: nothing sensible is left to do.
+    }
+}
+
+void HandlerGuard::emit(const std::string& line) noexcept {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+    if (extra_) {
+        try {
+            extra_(line);
+        } catch (...) {
+        }
+    }
+}
+
+void HandlerGuard::flushRepeats() {
+    for (const auto& [k, n] : counts_)
+        if (n > 1) emit("qv-tickspan: error in " + k + " repeated " + std::to_string(n) + " times");
+}
+
+void HandlerGuard::clear() {
+    counts_.clear();
+}
+
+std::size_t HandlerGuard::count(std::string_view entry, std::string_view message) const {
+    auto it = counts_.find(key(entry, message));
+    return it == counts_.end() ? 0 : it->second;
+}
+
+}  // namespace qv

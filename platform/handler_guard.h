@@ -1,0 +1,54 @@
+#pragma once
+// Every entry from a backend into a window's handler passes this guard: an error that escapes a
+// handler is reported once (then only counted) and the program goes on. No exception ever
+// crosses a platform callback.
+
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+class HandlerGuard {
+  public:
+    using Sink = std::function<void(std::string_view line)>;
+
+    // The program-wide guard.
+    static HandlerGuard& instance();
+
+    // Runs `handler`; an exception it throws is reported and swallowed.
+    template <class F>
+    void run(std::string_view entry, F&& handler) noexcept {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            report(entry, e.what());
+        } catch (...) {
+            report(entry, "unknown error");
+        }
+    }
+
+    // Where reports go besides the error stream (the Windows backend adds the debugger output,
+    // since a GUI program has no console). Tests capture reports here too.
+    void setExtraSink(Sink sink);
+    // Writes "repeated N times" lines for errors seen more than once; called at exit.
+    void flushRepeats();
+    // Drops all counts (for tests).
+    void clear();
+
+    // How often this exact error has been seen.
+    std::size_t count(std::string_view entry, std::string_view message) const;
+    std::size_t distinctErrors() const { return counts_.size(); }
+
+  private:
+    void report(std::string_view entry, std::string_view message) noexcept;
+    void emit(const std::string& line) noexcept;
+
+    std::map<std::string, std::size_t, std::less<>> counts_;
+    Sink extra_;
+};
+
+}  // namespace qv

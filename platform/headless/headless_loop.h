@@ -1,0 +1,28 @@
+#pragma once
+// The headless event loop: time moves only when a test says so, and every timer tick is
+// delivered exactly when a real loop would deliver it.
+
+#include <cstdint>
+
+#include "headless/virtual_clock.h"
+#include "timer_scheduler.h"
+
+namespace qv {
+
+class HeadlessLoop {
+  public:
+    HeadlessLoop(VirtualClock& clock, TimerScheduler& scheduler)
+        : clock_(clock), scheduler_(scheduler) {}
+
+    // Lets `ms` virtual milliseconds pass, waking at each moment a timer falls due. A handler
+    // that advances the clock itself (a slow handler) delays the next wake-up accordingly.
+    void advance(std::int64_t ms);
+    // Delivers what is due at the current instant, without moving time.
+    void runPending() { scheduler_.runDue(); }
+
+  private:
+    VirtualClock& clock_;
+    TimerScheduler& scheduler_;
+};
+
+}  // namespace qv

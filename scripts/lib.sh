@@ -1,0 +1,51 @@
+# Shared by scripts/test and scripts/run: installs what is missing from Debian's packages.
+
+# The Debian packages the build and the tests need.
+QV_PACKAGES="cmake make g++ git googletest libgtest-dev libbenchmark-dev locales
+  g++-mingw-w64-x86-64-posix wine wine64
+  libfltk1.3-dev libx11-dev libxrandr-dev libxinerama-dev fonts-liberation fonts-dejavu-core
+  xvfb openbox xdotool wmctrl x11-utils imagemagick
+  clang libclang-rt-14-dev"
+
+qv_missing_packages() {
+    missing=""
+    for p in $*; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing="$missing $p"
+        fi
+    done
+    echo "$missing"
+}
+
+# qv_ensure_packages PKG...: installs the missing ones when root, else names them and fails.
+qv_ensure_packages() {
+    missing=$(qv_missing_packages "$@")
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing:$missing"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        # shellcheck disable=SC2086
+        apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    else
+        echo "Missing Debian packages:$missing" >&2
+        echo "Install them with: sudo apt-get install$missing" >&2
+        return 1
+    fi
+}
+
+# The German locale that the locale tests run under.
+qv_ensure_german_locale() {
+    locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        if grep -q '^# *de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+            sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+        elif ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+            echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen
+        fi
+        locale-gen >/dev/null
+    else
+        echo "The de_DE.UTF-8 locale is missing: enable it in /etc/locale.gen and run locale-gen" >&2
+        return 1
+    fi
+}

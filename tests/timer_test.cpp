@@ -1,0 +1,145 @@
+// Step timers on the headless runtime: tick delivery as window timers deliver it, and the main
+// window's uptime steps driven by them.
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "field_board.h"
+#include "handler_guard.h"
+#include "headless/headless_loop.h"
+#include "headless/virtual_clock.h"
+#include "qv_tks_main.h"
+#include "timer_scheduler.h"
+
+using namespace qv;
+
+namespace {
+
+struct Rig {
+    VirtualClock clock;
+    TimerScheduler scheduler{clock};
+    HeadlessLoop loop{clock, scheduler};
+    explicit Rig(std::uint64_t uptime = 0) : clock(uptime) {}
+};
+
+}  // namespace
+
+TEST(TimerScheduler, OneMillisecondPeriodFiresOncePerResolutionStep) {
+    Rig rig;
+    std::vector<std::int64_t> at;
+    Timer& t = rig.scheduler.create("t", [&] { at.push_back(rig.clock.nowMs()); });
+    t.setPeriod(1);
+    t.setEnabled(true);
+    rig.loop.advance(100);
+    EXPECT_EQ(at.size(), static_cast<std::size_t>(100 / kTimerResolutionMs));
+    EXPECT_EQ(at.front(), kTimerResolutionMs);
+}
+
+TEST(TimerScheduler, EnablingRestartsThePeriodAndDisabledOrZeroPeriodNeverFires) {
+    Rig rig;
+    int ticks = 0, never = 0;
+    Timer& t = rig.scheduler.create("t", [&] { ++ticks; });
+    Timer& zero = rig.scheduler.create("zero", [&] { ++never; });
+    Timer& off = rig.scheduler.create("off", [&] { ++never; });
+    t.setPeriod(1000);
+    zero.setEnabled(true);
+    off.setPeriod(1);
+    t.setEnabled(true);
+    rig.loop.advance(900);
+    t.setEnabled(false);
+    t.setEnabled(true);  // the period starts afresh at 900
+    rig.loop.advance(999);
+    EXPECT_EQ(ticks, 0);
+    rig.loop.advance(1);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_EQ(never, 0);
+}
+
+TEST(TimerScheduler, ALateHandlerYieldsOneTickNotABurst) {
+    Rig rig;
+    std::vector<std::int64_t> at;
+    Timer& t = rig.scheduler.create("slow", [&] {
+        at.push_back(rig.clock.nowMs());
+        if (at.size() == 1) rig.clock.advance(55);  // the first run overruns by five periods
+    });
+    t.setPeriod(1);
+    t.setEnabled(true);
+    rig.loop.advance(100);
+    EXPECT_EQ(at, (std::vector<std::int64_t>{10, 65, 75, 85, 95}));
+}
+
+TEST(TimerScheduler, DueTimersRunInCreationOrderAndAFaultStopsOnlyItsHandler) {
+    Rig rig;
+    HandlerGuard::instance().clear();
+    std::string order;
+    std::vector<std::string> reports;
+    HandlerGuard::instance().setExtraSink([&](std::string_view l) { reports.emplace_back(l); });
+    Timer* timers[3] = {
+        &rig.scheduler.create("a", [&] { order += 'a'; }),
+        &rig.scheduler.create("b", [&] { throw std::runtime_error("bad"); }),
+        &rig.scheduler.create("c", [&] { order += 'c'; }),
+    };
+    for (Timer* t : timers) t->setPeriod(1);
+    TimerScheduler::setGroupEnabled(timers, true);
+    rig.loop.advance(30);
+    EXPECT_EQ(order, "acacac");
+    EXPECT_EQ(HandlerGuard::instance().count("b", "bad"), 3u);
+    ASSERT_EQ(reports.size(), 1u) << "a repeated error is reported once";
+    EXPECT_NE(reports[0].find("b: bad"), std::string::npos);
+    HandlerGuard::instance().flushRepeats();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[1].find("repeated 3 times"), std::string::npos);
+    HandlerGuard::instance().setExtraSink(nullptr);
+    HandlerGuard::instance().clear();
+}
+
+TEST(MainWindowTimers, DefaultsRunEveryStepAndTheCaptionFollowsTheClock) {
+    Rig rig(123456789 - kTimerResolutionMs);
+    QV_TKS_MAIN main(rig.scheduler, rig.clock);
+    main.armTimers();
+    EXPECT_EQ(main.AlwaysOnTopTimer.period(), 1000);
+    EXPECT_TRUE(main.AlwaysOnTopTimer.enabled());
+    for (Timer* t : main.startupOrder()) {
+        EXPECT_EQ(t->period(), 1);
+        EXPECT_TRUE(t->enabled()) << t->name();
+    }
+    rig.loop.advance(kTimerResolutionMs);
+    EXPECT_EQ(main.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 36s");
+    // A second later, and after the clock jumps a day ahead.
+    rig.loop.advance(1000);
+    EXPECT_EQ(main.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 37s");
+    rig.clock.setUptime(209850499 - kTimerResolutionMs);
+    rig.loop.advance(kTimerResolutionMs);
+    EXPECT_EQ(main.caption(), "QV-TICKSPAN: 2d, 10h, 17m, 30s");
+    EXPECT_EQ(main.board.text(Field::DAYS_ROUNDED_TB), "2");
+}
+
+TEST(MainWindowTimers, AutoStartOffLeavesTheBoardAtItsInitialTexts) {
+    Rig rig(5000);
+    QV_TKS_MAIN main(rig.scheduler, rig.clock);
+    main.AUTOSTART_TICKBOX = 0;
+    main.setCaption(kDisabledTitle);
+    main.armTimers();
+    rig.loop.advance(2000);
+    EXPECT_EQ(main.caption(), kDisabledTitle);
+    for (const FieldInfo& f : kFields) EXPECT_EQ(main.board.text(f.field), f.initialText);
+    EXPECT_TRUE(main.AlwaysOnTopTimer.enabled());
+
+    // Turning the group on in the About window's order brings the running title back.
+    TimerScheduler::setGroupEnabled(main.aboutOrder(), true);
+    rig.loop.advance(kTimerResolutionMs);
+    EXPECT_EQ(main.caption(), "QV-TICKSPAN: 0d, 0h, 0m, 7s");
+}
+
+TEST(MainWindowTimers, OptionValuesOtherThanOneCountAsOff) {
+    Rig rig;
+    QV_TKS_MAIN main(rig.scheduler, rig.clock);
+    main.AlwaysOnTop_TICKBOX = 2;
+    main.AUTOSTART_TICKBOX = -1;
+    main.armTimers();
+    EXPECT_FALSE(main.AlwaysOnTopTimer.enabled());
+    for (Timer* t : main.startupOrder()) EXPECT_FALSE(t->enabled());
+}

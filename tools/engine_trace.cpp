@@ -1,0 +1,151 @@
+// engine-trace: runs one pass of the uptime engine on a fresh board for each tick count read
+// from standard input (one decimal number per line) and prints the whole board as one JSON
+// object per line. A developer tool for checking the engine against other models.
+
+#include <charconv>
+#include <cstdint>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "conversions.h"
+#include "field_board.h"
+#include "uptime_steps.h"
+
+namespace {
+
+constexpr std::uint64_t kMaxTick = 9007199254740991ULL;  // 2^53 - 1, exact in a double
+
+class FixedTicks : public qv::TickSource {
+  public:
+    std::uint64_t value = 0;
+    std::uint64_t millisecondsSinceStart() const override { return value; }
+};
+
+class CaptionHolder : public qv::CaptionTarget {
+  public:
+    std::string caption;
+    void setCaption(std::string_view c) override { caption.assign(c); }
+};
+
+void appendJsonString(std::string& out, std::string_view s) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out.push_back('"');
+    for (char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    out += "\\u00";
+                    out.push_back(kHex[c >> 4]);
+                    out.push_back(kHex[c & 15]);
+                } else {
+                    out.push_back(ch);
+                }
+        }
+    }
+    out.push_back('"');
+}
+
+bool parseTick(std::string_view line, std::uint64_t& tick) {
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+        line.remove_suffix(1);
+    if (line.empty()) return false;
+    for (char c : line)
+        if (c < '0' || c > '9') return false;
+    auto r = std::from_chars(line.data(), line.data() + line.size(), tick);
+    return r.ec == std::errc() && r.ptr == line.data() + line.size() && tick <= kMaxTick;
+}
+
+std::string quoted(std::string_view s) {
+    std::string q;
+    for (std::size_t i = 0; i < s.size() && i < 64; ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c >= 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            q += "\\x";
+            q.push_back(kHex[c >> 4]);
+            q.push_back(kHex[c & 15]);
+        } else {
+            q.push_back(s[i]);
+        }
+    }
+    if (s.size() > 64) q += "...";
+    return q;
+}
+
+}  // namespace
+
+int main() {
+    std::ios::sync_with_stdio(false);
+    FixedTicks ticks;
+    CaptionHolder caption;
+    qv::FieldBoard board;
+    std::string scratch;
+    std::string out;
+    std::string line;
+    std::uint64_t lineNo = 0;
+    int status = 0;
+    while (std::getline(std::cin, line)) {
+        ++lineNo;
+        if (!parseTick(line, ticks.value)) {
+            std::cerr << "engine-trace: line " << qv::unsignedText(lineNo).view() << ": \""
+                      << quoted(line) << "\" is not a whole number from 0 to "
+                      << qv::unsignedText(kMaxTick).view() << "\n";
+            status = 2;
+            continue;
+        }
+        board.reset();
+        try {
+            qv::runOnePass(board, ticks, scratch, caption);
+        } catch (const std::exception& e) {
+            std::cerr << "engine-trace: line " << qv::unsignedText(lineNo).view() << ": "
+                      << e.what() << "\n";
+            status = 2;
+            continue;
+        }
+        out.clear();
+        out += "{\"tick\":";
+        out += qv::unsignedText(ticks.value).view();
+        for (const qv::FieldInfo& f : qv::kFields) {
+            out += ",\"";
+            out += f.name;
+            out += "\":";
+            appendJsonString(out, board.text(f.field));
+        }
+        const std::pair<const char*, std::int32_t> counts[] = {
+            {"DaysWhole", board.DaysWhole},
+            {"HoursWhole", board.HoursWhole},
+            {"MinutesWhole", board.MinutesWhole},
+            {"SecondsWhole", board.SecondsWhole}};
+        for (const auto& [name, value] : counts) {
+            out += ",\"";
+            out += name;
+            out += "\":";
+            out += qv::integerText(value).view();
+        }
+        out += ",\"caption\":";
+        appendJsonString(out, caption.caption);
+        out += "}\n";
+        std::cout << out;
+    }
+    std::cout.flush();
+    return status;
+}
