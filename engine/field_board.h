@@ -110,6 +110,8 @@ class FieldBoard {
     const std::string& text(Field f) const { return texts_[index(f)]; }
     // Replaces the whole text. Reuses the field's storage, so a warm board does not allocate.
     void setText(Field f, std::string_view text) { texts_[index(f)].assign(text); }
+    // The field's storage itself, for a text box that shows the field.
+    std::string* storage(Field f) { return &texts_[index(f)]; }
 
     // The four whole counts.
     std::int32_t DaysWhole = 0;

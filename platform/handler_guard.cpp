@@ -36,6 +36,19 @@ void HandlerGuard::report(std::string_view entry, std::string_view message) noex
     }
 }
 
+void HandlerGuard::warnOnce(std::string_view line) noexcept {
+    try {
+        auto it = warnings_.find(line);
+        if (it != warnings_.end()) {
+            ++it->second;
+            return;
+        }
+        warnings_.emplace(std::string(line), 1);
+        emit("qv-tickspan: " + std::string(line));
+    } catch (...) {
+    }
+}
+
 void HandlerGuard::emit(const std::string& line) noexcept {
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);

@@ -31,6 +31,10 @@ class HandlerGuard {
         }
     }
 
+    // Reports a problem that is not an error in a handler (a stored value that cannot be used,
+    // a save that failed): once per distinct text, to the same places as errors.
+    void warnOnce(std::string_view line) noexcept;
+
     // Where reports go besides the error stream (the Windows backend adds the debugger output,
     // since a GUI program has no console). Tests capture reports here too.
     void setExtraSink(Sink sink);
@@ -48,6 +52,7 @@ class HandlerGuard {
     void emit(const std::string& line) noexcept;
 
     std::map<std::string, std::size_t, std::less<>> counts_;
+    std::map<std::string, std::size_t, std::less<>> warnings_;
     Sink extra_;
 };
 

@@ -1,0 +1,55 @@
+#pragma once
+// A window's design as data: the table from which the runtime builds the window at every load.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace qv {
+
+enum class ControlKind : std::uint8_t { TextBox, Label, CheckBox, PushButton, Line };
+enum class Align : std::uint8_t { Left, Center, Right };
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+// An empty face means the window's default font.
+struct FontSpec {
+    std::string_view face;
+    int pointSize = 0;
+    int weight = 400;  // 700 is bold
+};
+
+inline constexpr int kNoTabIndex = -1;
+
+struct ControlDesign {
+    ControlKind kind = ControlKind::Label;
+    std::string_view name;
+    std::string_view text;  // initial text or caption
+    // Twips, relative to the client area. For a line: x1 = left, y1 = top, x2 = width, y2 = height.
+    int left = 0, top = 0, width = 0, height = 0;
+    int tabIndex = kNoTabIndex;
+    bool visible = true;
+    int value = 0;  // a check box's initial value
+    FontSpec font;
+    std::optional<Rgb> foreground;  // none: the platform's standard colours
+    std::optional<Rgb> background;
+    Align align = Align::Left;
+    // A label that takes double-clicks.
+    bool notifyDoubleClick = false;
+};
+
+struct WindowDesign {
+    std::string_view name;
+    std::string_view caption;
+    int clientWidth = 0;  // twips
+    int clientHeight = 0;
+    // The least client area height the program keeps below the title bar, in pixels at 96 DPI.
+    int minClientStripPx = 0;
+    std::span<const ControlDesign> controls;
+};
+
+}  // namespace qv
