@@ -1,0 +1,51 @@
+#pragma once
+// The per-user settings store as the platform keeps it: text values under application, section
+// and key. The Windows build keeps them in the registry, the Linux build in an INI file, tests in
+// memory. Conversions between numbers and these texts belong to settings/, not here.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+struct SaveResult {
+    bool ok = true;
+    std::string error;  // the OS's message when !ok
+};
+
+class SettingsBackend {
+  public:
+    virtual ~SettingsBackend() = default;
+    // The stored text, or std::nullopt when the key, its section or the application is absent
+    // (or unreadable: the backend reports that itself, once).
+    virtual std::optional<std::string> read(std::string_view application, std::string_view section,
+                                            std::string_view key) = 0;
+    virtual SaveResult save(std::string_view application, std::string_view section,
+                            std::string_view key, std::string_view value) = 0;
+};
+
+// The running executable's file name without directory and extension, taken anew at each call.
+class SectionSource {
+  public:
+    virtual ~SectionSource() = default;
+    virtual std::string sectionName() const = 0;
+};
+
+// Receives one line (no trailing newline) about a settings problem that the person at the desktop
+// should learn of: a value that cannot be read, a store that cannot be written.
+using SettingsReport = std::function<void(std::string_view line)>;
+
+// The default report: the line on the error stream.
+void reportToErrorStream(std::string_view line);
+
+// A file name without its extension: everything before the last ".", unless that dot is the
+// name's first character ("qv-tickspan.exe" -> "qv-tickspan", ".hidden" stays).
+std::string_view withoutExtension(std::string_view fileName);
+
+// At most 64 bytes of `text` in double quotes for a report line: bytes outside printable ASCII
+// as \xNN, quotes and backslashes escaped, and a note of the full length when cut.
+std::string quotedForReport(std::string_view text);
+
+}  // namespace qv

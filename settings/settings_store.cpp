@@ -1,0 +1,116 @@
+#include "settings_store.h"
+
+#include <array>
+#include <cmath>
+
+namespace qv {
+
+namespace {
+
+struct KeyInfo {
+    std::string_view name;
+    int defaultValue;
+};
+
+constexpr std::array<KeyInfo, kSettingKeyCount> kKeys{{
+    {"MAIN_Left", 1000},
+    {"MAIN_Top", 1000},
+    {"MAIN_Width", 4410},
+    {"MAIN_Height", 350},
+    {"ABOUT_Left", 1000},
+    {"ABOUT_Top", 1000},
+    {"ABOUT_Width", 8730},
+    {"ABOUT_Height", 2415},
+    {"AlwaysOnTop_TICKBOX", 1},
+    {"AUTOSTART_TICKBOX", 1},
+}};
+
+const KeyInfo& info(SettingKey key) {
+    return kKeys[static_cast<std::size_t>(key)];
+}
+
+constexpr std::string_view kReportPrefix = "qv-tickspan: settings: ";
+
+}  // namespace
+
+std::string_view keyName(SettingKey key) {
+    return info(key).name;
+}
+
+int keyDefault(SettingKey key) {
+    return info(key).defaultValue;
+}
+
+SettingsStore::SettingsStore(SettingsBackend& backend, const SectionSource& section,
+                             SettingsReport report)
+    : backend_(backend), section_(section), report_(std::move(report)) {}
+
+std::string SettingsStore::storedText(SettingKey key) {
+    const std::string section = section_.sectionName();
+    if (auto text = backend_.read(kApplication, section, keyName(key))) return std::move(*text);
+    // The default passes through the same reading as a stored text.
+    return integer16Text(static_cast<std::int16_t>(keyDefault(key)));
+}
+
+float SettingsStore::readSingle(SettingKey key) {
+    const std::string text = storedText(key);
+    float value = 0.0f;
+    const TextReading r = singleReading(text, value);
+    if (r == TextReading::Ok) return value;
+    rejected(key, text, r, "the single-precision range");
+    return static_cast<float>(keyDefault(key));
+}
+
+std::int16_t SettingsStore::readInteger16(SettingKey key) {
+    const std::string text = storedText(key);
+    std::int16_t value = 0;
+    const TextReading r = integer16Reading(text, value);
+    if (r == TextReading::Ok) return value;
+    rejected(key, text, r, "-32768 to 32767");
+    return static_cast<std::int16_t>(keyDefault(key));
+}
+
+void SettingsStore::rejected(SettingKey key, std::string_view text, TextReading why,
+                             std::string_view range) {
+    std::string line(kReportPrefix);
+    line.append(keyName(key)).append(" holds ").append(quotedForReport(text));
+    if (why == TextReading::OutOfRange)
+        line.append(", which lies outside ").append(range);
+    else
+        line.append(", which is not a number");
+    line.append("; the default ")
+        .append(integer16Text(static_cast<std::int16_t>(keyDefault(key))))
+        .append(" is used instead");
+    reportOnce(std::move(line));
+}
+
+bool SettingsStore::saveSingle(SettingKey key, float value) {
+    if (!std::isfinite(value)) {
+        // A window never has such a position; saving it would only plant an unreadable text.
+        reportOnce(std::string(kReportPrefix) + "not saving " + std::string(keyName(key)) +
+                   ": the value " + singleText(value) + " is not a finite number");
+        return false;
+    }
+    return save(key, singleText(value));
+}
+
+bool SettingsStore::saveInteger16(SettingKey key, std::int16_t value) {
+    return save(key, integer16Text(value));
+}
+
+bool SettingsStore::save(SettingKey key, std::string_view text) {
+    const std::string section = section_.sectionName();
+    const SaveResult r = backend_.save(kApplication, section, keyName(key), text);
+    if (r.ok) return true;
+    reportOnce(std::string(kReportPrefix) + "cannot save " + std::string(keyName(key)) + ": " +
+               (r.error.empty() ? std::string("unknown error") : r.error));
+    return false;
+}
+
+void SettingsStore::reportOnce(std::string line) {
+    if (reported_.count(line) != 0) return;
+    if (report_) report_(line);
+    reported_.insert(std::move(line));
+}
+
+}  // namespace qv

@@ -1,0 +1,65 @@
+#pragma once
+// The program's settings: the key table with its defaults, and reading or saving one key at a
+// time with the key's conversion. Every read and save takes the section name anew and stands
+// alone; nothing is cached, so copies of the program running at once see each other's saves and
+// the last save of a key wins.
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "setting_texts.h"
+#include "settings_backend.h"
+
+namespace qv {
+
+inline constexpr std::string_view kApplication = "QV_TKS";
+
+enum class SettingKey {
+    MAIN_Left,
+    MAIN_Top,
+    MAIN_Width,
+    MAIN_Height,
+    ABOUT_Left,
+    ABOUT_Top,
+    ABOUT_Width,
+    ABOUT_Height,
+    AlwaysOnTop_TICKBOX,
+    AUTOSTART_TICKBOX,
+};
+inline constexpr int kSettingKeyCount = 10;
+
+std::string_view keyName(SettingKey key);  // "MAIN_Left", ...
+int keyDefault(SettingKey key);            // 1000, 1000, 4410, 350, 1000, 1000, 8730, 2415, 1, 1
+
+class SettingsStore {
+  public:
+    SettingsStore(SettingsBackend& backend, const SectionSource& section,
+                  SettingsReport report = reportToErrorStream);
+
+    // Single-precision reading of the key (its default, as decimal text, when absent). A text the
+    // reading rejects gives the default and is reported once.
+    float readSingle(SettingKey key);
+    // 16-bit integer reading; a rejected text gives the default, reported once.
+    std::int16_t readInteger16(SettingKey key);
+
+    // Saves the single-precision number text / 16-bit integer text. False when the save failed;
+    // each distinct failure is reported once, with the store's own message.
+    bool saveSingle(SettingKey key, float value);
+    bool saveInteger16(SettingKey key, std::int16_t value);
+
+  private:
+    // The stored text, or the default as text.
+    std::string storedText(SettingKey key);
+    void rejected(SettingKey key, std::string_view text, TextReading why, std::string_view kind);
+    bool save(SettingKey key, std::string_view text);
+    void reportOnce(std::string line);
+
+    SettingsBackend& backend_;
+    const SectionSource& section_;
+    SettingsReport report_;
+    std::set<std::string, std::less<>> reported_;
+};
+
+}  // namespace qv
