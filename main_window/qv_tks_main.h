@@ -1,6 +1,8 @@
 #pragma once
 // QV_TKS_MAIN: the program's main window. It owns the field board with its four whole counts,
-// the seven step timers and the two option check boxes, and its caption carries the uptime.
+// the seven step timers and the two option check boxes; its caption carries the uptime. At the
+// stored size it shows only its title bar and a thin strip below it, where a double-click opens
+// the About window.
 
 #include <array>
 #include <cstdint>
@@ -8,42 +10,42 @@
 #include <string_view>
 
 #include "field_board.h"
-#include "tick_source.h"
+#include "runtime.h"
+#include "settings_store.h"
 #include "timer_scheduler.h"
 #include "uptime_steps.h"
+#include "window.h"
 
 namespace qv {
 
 inline constexpr std::int64_t kKeeperPeriodMs = 1000;
 inline constexpr std::int64_t kUptimeStepPeriodMs = 1;
 
-class QV_TKS_MAIN : public CaptionTarget {
+class QV_TKS_MAIN : public Window, public CaptionTarget {
   public:
-    QV_TKS_MAIN(TimerScheduler& scheduler, const TickSource& ticks);
+    QV_TKS_MAIN(Runtime& runtime, SettingsStore& settings);
     ~QV_TKS_MAIN() override;
-    QV_TKS_MAIN(const QV_TKS_MAIN&) = delete;
-    QV_TKS_MAIN& operator=(const QV_TKS_MAIN&) = delete;
 
     // The program-wide instance, or nullptr before it exists.
     static QV_TKS_MAIN* instance() { return instance_; }
 
-    // Gives every timer its period, then enables the keeper and the uptime group as the two
-    // option boxes say (exactly 1 means on).
-    void armTimers();
+    // The window a double-click opens, modal and owned by this one.
+    void setAboutWindow(Window* about) { about_ = about; }
 
     // The uptime group in the order start-up enables it, and in the order the About window does.
     std::array<Timer*, 6> startupOrder() const;
     std::array<Timer*, 6> aboutOrder() const;
 
-    // CaptionTarget: the caption is set on every call; onCaptionSet sees every call.
-    void setCaption(std::string_view caption) override;
-    const std::string& caption() const { return caption_; }
+    // CaptionTarget: the title composer sets the caption here on every run.
+    void setCaption(std::string_view caption) override { Window::setCaption(caption); }
 
     FieldBoard board;
 
-    // The options' current values, 0 (off) or 1 (on).
-    int AlwaysOnTop_TICKBOX = 1;
-    int AUTOSTART_TICKBOX = 1;
+    // Hidden controls that hold the options' current values; they exist while the window is
+    // loaded.
+    Control* AlwaysOnTop_TICKBOX = nullptr;
+    Control* AUTOSTART_TICKBOX = nullptr;
+    Control* Line1 = nullptr;
 
     Timer& AlwaysOnTopTimer;
     Timer& UPTIME_TIMER;
@@ -52,6 +54,12 @@ class QV_TKS_MAIN : public CaptionTarget {
     Timer& MINUTE_UPTIME_TIMER;
     Timer& SECOND_UPTIME_TIMER;
     Timer& QV_DISPLAY_UPDATE_TIMER;
+
+  protected:
+    void controlsCreated() override;
+    void Form_Load() override;
+    void Form_Unload() override;
+    void Form_DblClick() override;
 
   private:
     void AlwaysOnTopTimer_Timer();
@@ -63,9 +71,15 @@ class QV_TKS_MAIN : public CaptionTarget {
     void QV_DISPLAY_UPDATE_TIMER_Timer();
 
     static QV_TKS_MAIN* instance_;
-    const TickSource& ticks_;
-    std::string caption_;
+    SettingsStore& settings_;
+    Window* about_ = nullptr;
     std::string titleScratch_;
 };
+
+// A stored geometry value the window can use: a position or size the settings store read, or
+// the key's default (reported) when it is not a positive size or lies beyond 32767 pixels.
+float usableGeometry(SettingsStore& settings, SettingKey key, int systemDpi);
+// An option's check box value: 1 for a stored 1, otherwise 0 (off).
+int optionValue(SettingsStore& settings, SettingKey key);
 
 }  // namespace qv

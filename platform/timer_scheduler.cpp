@@ -16,6 +16,7 @@ void Timer::setEnabled(bool enabled) {
     if (enabled == enabled_) return;
     enabled_ = enabled;
     if (enabled_) owner_->armFromNow(*this);
+    if (owner_->onEnabledChanged_) owner_->onEnabledChanged_(*this);
     owner_->changed();
 }
 

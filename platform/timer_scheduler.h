@@ -71,6 +71,11 @@ class TimerScheduler {
     // wake-up.
     void setOnScheduleChanged(std::function<void()> callback) { onChanged_ = std::move(callback); }
 
+    // Sees every change of a timer's enabled flag, in the order they happen (for tests).
+    void setOnEnabledChanged(std::function<void(const Timer&)> observer) {
+        onEnabledChanged_ = std::move(observer);
+    }
+
     const MonotonicClock& clock() const { return clock_; }
     // Total ticks delivered since creation (for tests and benchmarks).
     std::uint64_t ticksDelivered() const { return ticks_; }
@@ -84,6 +89,7 @@ class TimerScheduler {
     const MonotonicClock& clock_;
     std::deque<Timer> timers_;  // stable addresses
     std::function<void()> onChanged_;
+    std::function<void(const Timer&)> onEnabledChanged_;
     bool running_ = false;
     std::uint64_t ticks_ = 0;
 };

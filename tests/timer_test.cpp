@@ -11,7 +11,6 @@
 #include "handler_guard.h"
 #include "headless/headless_loop.h"
 #include "headless/virtual_clock.h"
-#include "qv_tks_main.h"
 #include "timer_scheduler.h"
 
 using namespace qv;
@@ -94,52 +93,4 @@ TEST(TimerScheduler, DueTimersRunInCreationOrderAndAFaultStopsOnlyItsHandler) {
     EXPECT_NE(reports[1].find("repeated 3 times"), std::string::npos);
     HandlerGuard::instance().setExtraSink(nullptr);
     HandlerGuard::instance().clear();
-}
-
-TEST(MainWindowTimers, DefaultsRunEveryStepAndTheCaptionFollowsTheClock) {
-    Rig rig(123456789 - kTimerResolutionMs);
-    QV_TKS_MAIN main(rig.scheduler, rig.clock);
-    main.armTimers();
-    EXPECT_EQ(main.AlwaysOnTopTimer.period(), 1000);
-    EXPECT_TRUE(main.AlwaysOnTopTimer.enabled());
-    for (Timer* t : main.startupOrder()) {
-        EXPECT_EQ(t->period(), 1);
-        EXPECT_TRUE(t->enabled()) << t->name();
-    }
-    rig.loop.advance(kTimerResolutionMs);
-    EXPECT_EQ(main.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 36s");
-    // A second later, and after the clock jumps a day ahead.
-    rig.loop.advance(1000);
-    EXPECT_EQ(main.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 37s");
-    rig.clock.setUptime(209850499 - kTimerResolutionMs);
-    rig.loop.advance(kTimerResolutionMs);
-    EXPECT_EQ(main.caption(), "QV-TICKSPAN: 2d, 10h, 17m, 30s");
-    EXPECT_EQ(main.board.text(Field::DAYS_ROUNDED_TB), "2");
-}
-
-TEST(MainWindowTimers, AutoStartOffLeavesTheBoardAtItsInitialTexts) {
-    Rig rig(5000);
-    QV_TKS_MAIN main(rig.scheduler, rig.clock);
-    main.AUTOSTART_TICKBOX = 0;
-    main.setCaption(kDisabledTitle);
-    main.armTimers();
-    rig.loop.advance(2000);
-    EXPECT_EQ(main.caption(), kDisabledTitle);
-    for (const FieldInfo& f : kFields) EXPECT_EQ(main.board.text(f.field), f.initialText);
-    EXPECT_TRUE(main.AlwaysOnTopTimer.enabled());
-
-    // Turning the group on in the About window's order brings the running title back.
-    TimerScheduler::setGroupEnabled(main.aboutOrder(), true);
-    rig.loop.advance(kTimerResolutionMs);
-    EXPECT_EQ(main.caption(), "QV-TICKSPAN: 0d, 0h, 0m, 7s");
-}
-
-TEST(MainWindowTimers, OptionValuesOtherThanOneCountAsOff) {
-    Rig rig;
-    QV_TKS_MAIN main(rig.scheduler, rig.clock);
-    main.AlwaysOnTop_TICKBOX = 2;
-    main.AUTOSTART_TICKBOX = -1;
-    main.armTimers();
-    EXPECT_FALSE(main.AlwaysOnTopTimer.enabled());
-    for (Timer* t : main.startupOrder()) EXPECT_FALSE(t->enabled());
 }
