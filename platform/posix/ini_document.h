@@ -1,0 +1,85 @@
+#pragma once
+// The Linux settings file in memory: UTF-8 text, "[section]" lines that open a group and
+// "key=value" lines, "; comment" and "# comment" lines. Parsing keeps every byte of every line,
+// so writing the document back gives the very bytes read; a save changes or adds one line and
+// leaves the rest (other programs' sections, unknown keys, comments, blank lines) as it was.
+//
+// Names and values go through an escaping so that any byte string survives: "\\" for a
+// backslash, "\xNN" for a byte that would not otherwise survive (see escapeForIni). Unescaped
+// blanks and tabs around a name or value are not part of it, so "key = value" written by hand
+// reads as key "key" and value "value".
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv::ini {
+
+enum class Part { Section, Key, Value };
+
+// Escapes `text` for its place in a line. Always escaped: the backslash ("\\"), control bytes and
+// bytes that are not part of valid UTF-8 ("\xNN", upper-case hex), and a blank at either end
+// ("\x20"). A section name also escapes "[" and "]"; a key escapes "=", and "[", ";" or "#" at its
+// start. Everything else, valid UTF-8 beyond ASCII included, stands as it is.
+std::string escapeForIni(std::string_view text, Part part);
+// The inverse: "\\" and "\xNN" (hex in either case) are decoded; any other backslash is kept as
+// it stands, so a hand-written "C:\dir" survives.
+std::string unescapeIni(std::string_view text);
+
+// True when `text` is valid UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
+bool isValidUtf8(std::string_view text);
+
+struct Line {
+    enum class Kind {
+        Blank,
+        Comment,
+        Section,
+        Entry,
+        // Not readable as any of the above: not UTF-8, control bytes, a "[" without its "]", a
+        // line without "=" or with an empty key.
+        Unreadable,
+    };
+    Kind kind = Kind::Blank;
+    std::string raw;    // the line's bytes without "\n" (a CRLF line keeps its "\r")
+    std::string name;   // Section: the section name; Entry: the key (both unescaped)
+    std::string value;  // Entry: the value (unescaped)
+    // The group the line belongs to: 0 before the first header, then one per header line. A
+    // header that cannot be read opens a group too, so that the entries under it do not fall
+    // into the group above; such a group has no name and its entries are never found.
+    std::size_t group = 0;
+    bool operator==(const Line&) const = default;
+};
+
+class Document {
+  public:
+    static Document parse(std::string_view bytes);
+    std::string serialize() const;
+
+    // The value of the key's last entry in any group of the section.
+    std::optional<std::string> find(std::string_view section, std::string_view key) const;
+    // Sets the value: rewrites the line that find() reads, or adds an entry at the end of the
+    // section's last group, or a new group at the end of the document.
+    void set(std::string_view section, std::string_view key, std::string_view value);
+
+    // Lines that cannot be read, and the lines under a header that cannot be read.
+    std::size_t unreadableLines() const;
+    std::size_t firstUnreadableLine() const;  // 1-based; 0 when none
+    // Removes them, so that what remains is plain UTF-8 in groups that mean what they meant.
+    void dropUnreadable();
+
+    const std::vector<Line>& lines() const { return lines_; }
+    bool operator==(const Document&) const = default;
+
+  private:
+    bool lost(const Line& line) const;
+
+    bool byteOrderMark_ = false;
+    bool finalNewline_ = false;
+    std::vector<Line> lines_;
+    // Per group: its header's section name; std::nullopt for group 0 and unreadable headers.
+    std::vector<std::optional<std::string>> groups_{std::nullopt};
+};
+
+}  // namespace qv::ini

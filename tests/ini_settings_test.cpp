@@ -1,0 +1,633 @@
+// The Linux settings file: its format and escaping, where it lives, what a save keeps, and how it
+// holds up against broken files, failing disks, a hung lock holder, copies saving at once and
+// savers killed half-way.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <locale>
+#include <map>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ini_document.h"
+#include "ini_settings.h"
+#include "memory_settings.h"
+#include "settings_store.h"
+
+using namespace qv;
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "qv-settings-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) std::abort();
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void spill(const std::string& path, std::string_view bytes) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Every name an executable could have that a naive INI file would mangle.
+const std::vector<std::string>& oddNames() {
+    static const std::vector<std::string> names = {
+        "qv-tickspan",
+        "with space",
+        " leading and trailing ",
+        "[bracketed]",
+        "]",
+        "a=b",
+        ";semicolon",
+        "#hash",
+        "line\nbreak",
+        "carriage\rreturn",
+        "tab\there",
+        std::string("nul\0byte", 8),
+        "latin1 \xE9t\xE9",
+        "\xFF\xFE",
+        "\xC3",          // a UTF-8 lead byte cut off
+        "\xED\xA0\x80",  // an encoded surrogate
+        "\xC3\x9C"
+        "bersicht \xE2\x8F\xB1",  // valid UTF-8 stands as it is
+        "back\\slash\\",
+        "\\x41 is not A",
+        "",
+    };
+    return names;
+}
+
+// ----------------------------------------------------------------------------- the file format
+
+TEST(IniFormat, OddSectionNamesRoundTripAndLeaveAReadableFile) {
+    ini::Document doc;
+    for (std::size_t i = 0; i < oddNames().size(); ++i)
+        doc.set(oddNames()[i], "MAIN_Left", std::to_string(i));
+    const std::string file = doc.serialize();
+    EXPECT_TRUE(ini::isValidUtf8(file));
+    const ini::Document back = ini::Document::parse(file);
+    EXPECT_EQ(back.unreadableLines(), 0u);
+    for (std::size_t i = 0; i < oddNames().size(); ++i)
+        EXPECT_EQ(back.find(oddNames()[i], "MAIN_Left"), std::to_string(i)) << i;
+    // One header line per name: nothing leaked onto a line of its own.
+    std::size_t headers = 0;
+    for (const auto& line : back.lines()) headers += line.kind == ini::Line::Kind::Section;
+    EXPECT_EQ(headers, oddNames().size());
+    EXPECT_TRUE(file.starts_with("[qv-tickspan]\nMAIN_Left=0\n\n[with space]\n"));
+    EXPECT_NE(file.find("[\\x20leading and trailing\\x20]"), std::string::npos);
+    EXPECT_NE(file.find("[\\x5Bbracketed\\x5D]"), std::string::npos);
+    EXPECT_NE(file.find("[line\\x0Abreak]"), std::string::npos);
+    EXPECT_NE(file.find("[\xC3\x9C"
+                        "bersicht \xE2\x8F\xB1]"),
+              std::string::npos);
+    EXPECT_NE(file.find("[back\\\\slash\\\\]"), std::string::npos);
+}
+
+TEST(IniFormat, OddKeysAndValuesRoundTrip) {
+    ini::Document doc;
+    for (const auto& name : oddNames()) {
+        if (name.empty()) continue;  // a key is never empty
+        doc.set("s", name, name);
+    }
+    const ini::Document back = ini::Document::parse(doc.serialize());
+    EXPECT_EQ(back.unreadableLines(), 0u);
+    for (const auto& name : oddNames())
+        if (!name.empty()) {
+            EXPECT_EQ(back.find("s", name), name);
+        }
+}
+
+// A file written by hand keeps everything a save does not touch, byte for byte.
+TEST(IniFormat, ASaveChangesOneLineAndKeepsTheRest) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string file = bom +
+                             "; settings of my tools\r\n"
+                             "[other]\r\n"
+                             "colour = green ; not a comment\r\n"
+                             "\r\n"
+                             "[qv-tickspan]\r\n"
+                             "  MAIN_Left = 1500  \r\n"
+                             "# keep me\r\n"
+                             "Unknown_Key=x\r\n"
+                             "\r\n"
+                             "[qv-tickspan]\r\n"
+                             "MAIN_Top=9\r\n"
+                             "MAIN_Top=10";  // no final newline; the later one counts
+    ini::Document doc = ini::Document::parse(file);
+    EXPECT_EQ(doc.unreadableLines(), 0u);
+    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Left"), "1500");
+    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Top"), "10");
+    EXPECT_EQ(doc.find("other", "colour"), "green ; not a comment");
+    EXPECT_EQ(doc.serialize(), file);
+
+    doc.set("qv-tickspan", "MAIN_Left", "-20");
+    doc.set("qv-tickspan", "MAIN_Top", "30");
+    doc.set("qv-tickspan", "AUTOSTART_TICKBOX", "0");
+    doc.set("new one", "MAIN_Left", "1");
+    EXPECT_EQ(doc.serialize(), bom +
+                                   "; settings of my tools\r\n"
+                                   "[other]\r\n"
+                                   "colour = green ; not a comment\r\n"
+                                   "\r\n"
+                                   "[qv-tickspan]\r\n"
+                                   "MAIN_Left=-20\r\n"
+                                   "# keep me\r\n"
+                                   "Unknown_Key=x\r\n"
+                                   "\r\n"
+                                   "[qv-tickspan]\r\n"
+                                   "MAIN_Top=9\r\n"
+                                   "MAIN_Top=30\r\n"
+                                   "AUTOSTART_TICKBOX=0\r\n"
+                                   "\r\n"
+                                   "[new one]\r\n"
+                                   "MAIN_Left=1\r\n");
+}
+
+TEST(IniFormat, UnreadableLinesAreIgnoredAndCanBeLeftOut) {
+    const std::string file =
+        "[qv-tickspan]\n"
+        "MAIN_Left=5\n"
+        "garbage without equals\n"
+        "MAIN_Top=\x01\x02\n"
+        "Latin1=\xE9\n"
+        "=no key\n"
+        "[other]\n"
+        "a=1\n"
+        "[qv-tick\n"  // cut off: its entries belong nowhere
+        "MAIN_Width=7\n"
+        "[qv-tickspan]\n"
+        "AUTOSTART_TICKBOX=0\n"
+        "nul=\0\n"s;
+    ini::Document doc = ini::Document::parse(file);
+    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Left"), "5");
+    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Top"), std::nullopt);
+    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Width"), std::nullopt);
+    EXPECT_EQ(doc.find("other", "MAIN_Width"), std::nullopt);
+    EXPECT_EQ(doc.find("qv-tickspan", "AUTOSTART_TICKBOX"), "0");
+    EXPECT_EQ(doc.unreadableLines(), 7u);
+    EXPECT_EQ(doc.firstUnreadableLine(), 3u);
+    doc.dropUnreadable();
+    EXPECT_EQ(doc.serialize(),
+              "[qv-tickspan]\nMAIN_Left=5\n[other]\na=1\n[qv-tickspan]\nAUTOSTART_TICKBOX=0\n");
+}
+
+// ------------------------------------------------------------------------- the store on disk
+
+class IniStoreTest : public ::testing::Test {
+  protected:
+    IniSettingsOptions options() {
+        IniSettingsOptions o;
+        o.configHome = dir.path() + "/config";
+        o.report = [this](std::string_view line) { reports.emplace_back(line); };
+        return o;
+    }
+    std::string file() const { return dir.path() + "/config/QV_TKS/settings.ini"; }
+
+    TempDir dir;
+    std::vector<std::string> reports;
+};
+
+TEST_F(IniStoreTest, FirstSaveCreatesAPlainFile) {
+    IniSettingsBackend backend(options());
+    EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), std::nullopt);
+    ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1000").ok);
+    ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "AUTOSTART_TICKBOX", "0").ok);
+    ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "-15").ok);
+    EXPECT_EQ(slurp(file()), "[qv-tickspan]\nMAIN_Left=-15\nAUTOSTART_TICKBOX=0\n");
+    EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "-15");
+    EXPECT_EQ(backend.read("QV_TKS", "other-name", "MAIN_Left"), std::nullopt);
+    // The folder is private; the lock file stays, no temporary does.
+    EXPECT_EQ(fs::status(dir.path() + "/config/QV_TKS").permissions() & fs::perms::all,
+              fs::perms::owner_all);
+    EXPECT_TRUE(fs::exists(file() + ".lock"));
+    EXPECT_FALSE(fs::exists(file() + ".tmp"));
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(IniStoreTest, OddSectionNamesRoundTripThroughTheFile) {
+    IniSettingsBackend backend(options());
+    for (std::size_t i = 0; i < oddNames().size(); ++i)
+        ASSERT_TRUE(backend.save("QV_TKS", oddNames()[i], "MAIN_Top", std::to_string(i)).ok);
+    IniSettingsBackend fresh(options());
+    for (std::size_t i = 0; i < oddNames().size(); ++i)
+        EXPECT_EQ(fresh.read("QV_TKS", oddNames()[i], "MAIN_Top"), std::to_string(i)) << i;
+    EXPECT_TRUE(ini::isValidUtf8(slurp(file())));
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(IniStoreTest, WhereTheFileLives) {
+    struct Env {
+        const char* name;
+        std::optional<std::string> old;
+    } env[] = {{"XDG_CONFIG_HOME", {}}, {"HOME", {}}};
+    for (auto& e : env)
+        if (const char* v = std::getenv(e.name)) e.old = v;
+
+    ::setenv("XDG_CONFIG_HOME", "/somewhere/conf/", 1);
+    EXPECT_EQ(userConfigHome(), "/somewhere/conf");
+    ::setenv("HOME", "/home/someone", 1);
+    for (const char* notUsable : {"", "relative/conf"}) {
+        ::setenv("XDG_CONFIG_HOME", notUsable, 1);
+        EXPECT_EQ(userConfigHome(), "/home/someone/.config");
+    }
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(userConfigHome(), "/home/someone/.config");
+    EXPECT_EQ(IniSettingsBackend().storePath("QV_TKS"),
+              "/home/someone/.config/QV_TKS/settings.ini");
+    ::unsetenv("HOME");
+    const auto fromPasswd = userConfigHome();
+    ASSERT_TRUE(fromPasswd.has_value());
+    EXPECT_EQ(fromPasswd->rfind("/.config"), fromPasswd->size() - 8);
+    EXPECT_EQ(fromPasswd->front(), '/');
+
+    for (auto& e : env) {
+        if (e.old)
+            ::setenv(e.name, e.old->c_str(), 1);
+        else
+            ::unsetenv(e.name);
+    }
+}
+
+TEST_F(IniStoreTest, ALinkedFileIsReplacedAtItsTarget) {
+    IniSettingsBackend backend(options());
+    const std::string real = dir.path() + "/dotfiles/qv.ini";
+    spill(real, "# mine\n[qv-tickspan]\nMAIN_Left=1\n");
+    fs::create_directories(fs::path(file()).parent_path());
+    fs::create_symlink("../../dotfiles/qv.ini", file());
+    ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "2").ok);
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(slurp(real), "# mine\n[qv-tickspan]\nMAIN_Left=2\n");
+    EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "2");
+
+    // A link to a file not there yet: the file is made where the link points.
+    fs::remove(real);
+    ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Top", "3").ok);
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(slurp(real), "[qv-tickspan]\nMAIN_Top=3\n");
+}
+
+TEST_F(IniStoreTest, ABrokenFileGivesWhatCanBeReadAndIsKeptBeforeItIsRewritten) {
+    const std::string broken =
+        "[qv-tickspan]\nMAIN_Left=1234\n\x7F\x45LF\x02\0\0\x01\n[other]\nkeep=me\nMAIN_Top="s;
+    spill(file(), broken);
+    IniSettingsBackend backend(options());
+    EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "1234");
+    EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Top"), std::nullopt);
+    ASSERT_EQ(reports.size(), 1u);  // once, however often it is read
+    EXPECT_NE(reports[0].find("ignoring 1 line that cannot be read (the first is line 3)"),
+              std::string::npos)
+        << reports[0];
+
+    ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Top", "5").ok);
+    EXPECT_EQ(slurp(file() + ".bad"), broken);
+    EXPECT_EQ(slurp(file()),
+              "[qv-tickspan]\nMAIN_Left=1234\nMAIN_Top=5\n[other]\nkeep=me\nMAIN_Top=\n");
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[1].find("kept in " + file() + ".bad"), std::string::npos);
+
+    // Binary garbage from end to end: defaults, then a clean file.
+    std::string noise(4096, '\0');
+    std::mt19937 rng(7);
+    for (auto& c : noise) c = static_cast<char>(rng());
+    spill(file(), noise);
+    EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Top"), std::nullopt);
+    ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Top", "6").ok);
+    EXPECT_EQ(slurp(file() + ".bad"), noise);
+    const std::string rewritten = slurp(file());
+    const ini::Document doc = ini::Document::parse(rewritten);
+    EXPECT_TRUE(ini::isValidUtf8(rewritten));
+    EXPECT_EQ(doc.unreadableLines(), 0u);
+    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Top"), "6");
+}
+
+TEST_F(IniStoreTest, AStoreThatCannotBeReadIsNeverWrittenOver) {
+    IniSettingsBackend backend(options());
+    fs::create_directories(file());  // a folder where the file should be
+    EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), std::nullopt);
+    EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Top"), std::nullopt);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("Is a directory; the defaults apply"), std::string::npos);
+    const SaveResult r = backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1");
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("Is a directory"), std::string::npos) << r.error;
+    EXPECT_TRUE(fs::is_directory(file()));
+}
+
+// Root writes through permission bits, so the failures are made real another way.
+TEST_F(IniStoreTest, SavesThatFailSayWhyAndChangeNothing) {
+    // A file where the application's folder should be.
+    spill(dir.path() + "/config/QV_TKS", "not a folder");
+    IniSettingsBackend backend(options());
+    SaveResult r = backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error,
+              "cannot create the folder " + dir.path() + "/config/QV_TKS: Not a directory");
+    EXPECT_EQ(slurp(dir.path() + "/config/QV_TKS"), "not a folder");
+    fs::remove(dir.path() + "/config/QV_TKS");
+
+    // A full disk, a failing sync and a failing rename, each on top of a good file.
+    ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1").ok);
+    const std::string before = slurp(file());
+    for (auto [step, err] : {std::pair{IniStep::WriteTemp, ENOSPC},
+                             {IniStep::SyncTemp, EIO},
+                             {IniStep::Rename, EXDEV},
+                             {IniStep::Lock, ENOLCK}}) {
+        IniSettingsOptions o = options();
+        o.fault = [step = step, err = err](IniStep s) { return s == step ? err : 0; };
+        IniSettingsBackend failing(o);
+        std::vector<std::string> storeReports;
+        FixedSection section;
+        SettingsStore store(failing, section,
+                            [&](std::string_view line) { storeReports.emplace_back(line); });
+        EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 2.0f));
+        EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 3.0f));
+        ASSERT_EQ(storeReports.size(), 1u);
+        EXPECT_NE(storeReports[0].find(std::generic_category().message(err)), std::string::npos)
+            << storeReports[0];
+        EXPECT_EQ(slurp(file()), before);
+        EXPECT_FALSE(fs::exists(file() + ".tmp"));
+    }
+}
+
+TEST_F(IniStoreTest, AHungLockHolderMakesTheSaveGiveUp) {
+    IniSettingsBackend backend(options());
+    ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1").ok);
+    const int holder = ::open((file() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const SaveResult r = backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "2");
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("for more than 200 ms"), std::string::npos) << r.error;
+    EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "1");  // reads need no lock
+    ::close(holder);
+    EXPECT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "2").ok);
+    EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "2");
+}
+
+// Saved under a German locale, read under C: the same bytes, the same values.
+TEST_F(IniStoreTest, TheLocaleChangesNoByte) {
+    const float geometry[] = {1234.5f, -120.0f, 0.1f, 16777216.0f};
+    auto saveAll = [&](const std::string& home) {
+        IniSettingsOptions o = options();
+        o.configHome = home;
+        IniSettingsBackend backend(o);
+        FixedSection section;
+        SettingsStore store(backend, section);
+        EXPECT_TRUE(store.saveSingle(SettingKey::MAIN_Left, geometry[0]));
+        EXPECT_TRUE(store.saveSingle(SettingKey::MAIN_Top, geometry[1]));
+        EXPECT_TRUE(store.saveSingle(SettingKey::ABOUT_Left, geometry[2]));
+        EXPECT_TRUE(store.saveSingle(SettingKey::ABOUT_Top, geometry[3]));
+        EXPECT_TRUE(store.saveInteger16(SettingKey::AUTOSTART_TICKBOX, 0));
+    };
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
+        << "the de_DE.UTF-8 locale is missing (scripts/test enables it)";
+    std::locale::global(std::locale("de_DE.UTF-8"));
+    saveAll(dir.path() + "/german");
+    std::locale::global(std::locale::classic());
+    std::setlocale(LC_ALL, "C");
+    saveAll(dir.path() + "/c");
+    const std::string german = slurp(dir.path() + "/german/QV_TKS/settings.ini");
+    EXPECT_EQ(german, slurp(dir.path() + "/c/QV_TKS/settings.ini"));
+    EXPECT_NE(german.find("MAIN_Left=1234.5\n"), std::string::npos);
+
+    IniSettingsOptions o = options();
+    o.configHome = dir.path() + "/german";
+    IniSettingsBackend backend(o);
+    FixedSection section;
+    SettingsStore store(backend, section);
+    EXPECT_EQ(store.readSingle(SettingKey::MAIN_Left), geometry[0]);
+    EXPECT_EQ(store.readSingle(SettingKey::MAIN_Top), geometry[1]);
+    EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Left), geometry[2]);
+    EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Top), geometry[3]);
+    EXPECT_EQ(store.readInteger16(SettingKey::AUTOSTART_TICKBOX), 0);
+}
+
+// ------------------------------------------------------------------------ several processes
+
+// Forks a child that runs `body` and exits with its result; never returns in the child.
+template <class F>
+pid_t spawn(F body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 99;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+    return pid;
+}
+
+int exitCode(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST_F(IniStoreTest, CopiesSavingAtOnceKeepEachOthersKeys) {
+    constexpr int kProcesses = 8;
+    constexpr int kSaves = 200;
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        children.push_back(spawn([&, p] {
+            ::close(gate[1]);
+            char c;
+            while (::read(gate[0], &c, 1) < 0 && errno == EINTR) {
+            }
+            IniSettingsOptions o = options();
+            o.report = nullptr;
+            IniSettingsBackend backend(o);
+            int timeouts = 0;
+            for (int i = 0; i < kSaves; ++i) {
+                const std::string key = "p" + std::to_string(p) + "_k" + std::to_string(i);
+                // A save that waited out the lock is retried: here the point is that no save
+                // that succeeded is lost. How often it happened is the exit code.
+                while (!backend.save("QV_TKS", "qv-tickspan", key, std::to_string(i * 7 + p)).ok)
+                    if (++timeouts > 100) return 101;
+            }
+            return timeouts;
+        }));
+    }
+    ::close(gate[0]);
+    ::close(gate[1]);  // go
+
+    // Meanwhile reads never see a partial file.
+    IniSettingsBackend reader(options());
+    int reads = 0;
+    while (!children.empty()) {
+        reader.read("QV_TKS", "qv-tickspan", "p0_k0");
+        ++reads;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::erase_if(children, [](pid_t c) {
+            int status = 0;
+            if (::waitpid(c, &status, WNOHANG) != c) return false;
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                << "a copy had to retry " << WEXITSTATUS(status) << " saves";
+            return true;
+        });
+    }
+    EXPECT_TRUE(reports.empty()) << reports.front();
+    const ini::Document doc = ini::Document::parse(slurp(file()));
+    EXPECT_EQ(doc.unreadableLines(), 0u);
+    int missing = 0;
+    for (int p = 0; p < kProcesses; ++p)
+        for (int i = 0; i < kSaves; ++i)
+            missing += doc.find("qv-tickspan", "p" + std::to_string(p) + "_k" +
+                                                   std::to_string(i)) != std::to_string(i * 7 + p);
+    EXPECT_EQ(missing, 0);
+    EXPECT_GT(reads, 0);
+}
+
+TEST_F(IniStoreTest, ASaverKilledAtAnyMomentLeavesAReadableFile) {
+    const std::vector<std::string> keys = {"MAIN_Left", "MAIN_Top", "AlwaysOnTop_TICKBOX",
+                                           "AUTOSTART_TICKBOX"};
+    // A file of some size, so that a write is caught half-way now and then.
+    {
+        IniSettingsBackend backend(options());
+        for (int i = 0; i < 300; ++i)
+            ASSERT_TRUE(
+                backend.save("QV_TKS", "other", "padding" + std::to_string(i), std::string(40, 'x'))
+                    .ok);
+    }
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 40; ++round) {
+        const pid_t child = spawn([&] {
+            IniSettingsOptions o = options();
+            o.report = nullptr;
+            IniSettingsBackend backend(o);
+            for (unsigned n = 0;; ++n)
+                backend.save("QV_TKS", "qv-tickspan", keys[n % keys.size()],
+                             std::to_string(n % 10));
+            return 0;
+        });
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 20000));
+        ::kill(child, SIGKILL);
+        exitCode(child);
+
+        const ini::Document doc = ini::Document::parse(slurp(file()));
+        ASSERT_EQ(doc.unreadableLines(), 0u) << "round " << round;
+        ASSERT_EQ(doc.find("other", "padding299"), std::string(40, 'x'));
+        for (const auto& key : keys) {
+            const auto value = doc.find("qv-tickspan", key);
+            if (value) {
+                ASSERT_TRUE(value->size() == 1 && std::isdigit((*value)[0])) << *value;
+            }
+        }
+    }
+    // The dead saver's lock is gone and its temporary is cleared by the next save.
+    IniSettingsBackend backend(options());
+    EXPECT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "42").ok);
+    EXPECT_FALSE(fs::exists(file() + ".tmp"));
+    EXPECT_TRUE(reports.empty());
+}
+
+// ------------------------------------------------------------------------ the section name
+
+std::string runProbe(const std::string& exe, const std::function<void()>& whileWaiting = {}) {
+    int in[2], out[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0) return "<pipe failed>";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::close(in[1]);
+        ::close(out[0]);
+        ::execl(exe.c_str(), exe.c_str(), "--wait", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    if (whileWaiting) {
+        // Change the file only once the program runs from it.
+        const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+        for (int i = 0; i < 500; ++i) {
+            std::error_code ec;
+            if (fs::read_symlink(link, ec) == exe) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        whileWaiting();
+    }
+    const bool told = ::write(in[1], "go\n", 3) == 3;
+    ::close(in[1]);
+    std::string result;
+    char buf[512];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;)
+        result.append(buf, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    const int code = exitCode(pid);
+    return told && code == 0 ? result : "<exit " + std::to_string(code) + ">";
+}
+
+TEST(SectionName, IsTheExecutablesFileNameWithoutExtension) {
+    EXPECT_EQ(sectionForExecutable("/usr/bin/qv-tickspan"), "qv-tickspan");
+    EXPECT_EQ(sectionForExecutable("/opt/qv/qv-tickspan.bin"), "qv-tickspan");
+    EXPECT_EQ(sectionForExecutable("/opt/my.tools/.hidden"), ".hidden");
+    EXPECT_EQ(sectionForExecutable("/x/back\\slash.exe"), "back\\slash");
+
+    TempDir dir;
+    const std::string odd = dir.path() + "/qv tick [2];#=\xFF.v2.bin";
+    fs::copy_file(QV_SECTION_PROBE, odd);
+    EXPECT_EQ(runProbe(odd), "qv tick [2];#=\xFF.v2");
+
+    // Removed or replaced while it runs: the kernel's " (deleted)" is no part of the name.
+    const std::string gone = dir.path() + "/qv-gone";
+    fs::copy_file(QV_SECTION_PROBE, gone);
+    EXPECT_EQ(runProbe(gone, [&] { fs::remove(gone); }), "qv-gone");
+    fs::copy_file(QV_SECTION_PROBE, gone);
+    EXPECT_EQ(runProbe(gone,
+                       [&] {
+                           fs::copy_file(QV_SECTION_PROBE, gone + ".new");
+                           fs::rename(gone + ".new", gone);
+                       }),
+              "qv-gone");
+    // A program really named so keeps its name.
+    const std::string named = dir.path() + "/odd (deleted)";
+    fs::copy_file(QV_SECTION_PROBE, named);
+    EXPECT_EQ(runProbe(named), "odd (deleted)");
+}
+
+}  // namespace
