@@ -1,0 +1,26 @@
+# Writes OUTPUT, a C++ file that holds the PNG files given as SIZES (16;24;48) and INPUTS (their
+# paths, in the same order) as byte arrays for embedded_icons.h.
+set(body "")
+set(table "")
+foreach(size input IN ZIP_LISTS SIZES INPUTS)
+    file(READ "${input}" hex HEX)
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+    string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n"
+           bytes "${bytes}")
+    string(APPEND body "const unsigned char kIcon${size}[] = {\n${bytes}};\n")
+    string(APPEND table "    EmbeddedPng{${size}, kIcon${size}, sizeof kIcon${size}},\n")
+endforeach()
+file(WRITE "${OUTPUT}.tmp" "// Generated from assets/ by embed_icons.cmake; do not edit.
+#include \"embedded_icons.h\"
+
+namespace qv {
+namespace {
+${body}}  // namespace
+
+const std::array<EmbeddedPng, 3> kEmbeddedIcons{{
+${table}}};
+
+}  // namespace qv
+")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")

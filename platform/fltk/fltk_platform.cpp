@@ -1,0 +1,231 @@
+#include "fltk_platform.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_PNG_Image.H>
+#include <FL/x.H>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <stdexcept>
+#include <string>
+
+#include "embedded_icons.h"
+#include "fltk_peer.h"
+#include "handler_guard.h"
+#include "x11_desktop.h"
+
+namespace qv {
+
+namespace {
+
+// Used only when the window manager does not answer a frame request; the real extents replace
+// it as soon as a window is mapped.
+constexpr FrameExtents kGuessedFrame{1, 1, 22, 1};
+
+FltkPlatform* gPlatform = nullptr;
+int gSignalWriteFd = -1;
+
+std::int64_t clockMs(clockid_t id) {
+    timespec ts{};
+    clock_gettime(id, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+extern "C" void onTerminationSignal(int signal) {
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(signal);
+    if (gSignalWriteFd >= 0) [[maybe_unused]]
+        const auto n = write(gSignalWriteFd, &byte, 1);
+    errno = saved;
+}
+
+std::string errnoText(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+std::int64_t PosixMonotonicClock::nowMs() const {
+    return clockMs(CLOCK_MONOTONIC);
+}
+
+std::uint64_t BootTimeTickSource::millisecondsSinceStart() const {
+    return static_cast<std::uint64_t>(clockMs(CLOCK_BOOTTIME));
+}
+
+FltkPlatform::FltkPlatform() {
+    display_ = XOpenDisplay(nullptr);
+    if (!display_) {
+        const char* name = std::getenv("DISPLAY");
+        throw std::runtime_error(std::string("cannot open the X display \"") + (name ? name : "") +
+                                 "\"" + (name ? "" : " (DISPLAY is not set)"));
+    }
+    fl_open_display(display_);
+    gPlatform = this;
+    // After FLTK's own handler, which would end the program without saving.
+    XSetIOErrorHandler(onIoError);
+
+    const char* resources = XResourceManagerString(display_);
+    const std::string_view text = resources ? resources : "";
+    if (auto dpi = x11::xftDpi(text)) {
+        dpi_ = *dpi;
+    } else if (text.find("Xft.dpi") != std::string_view::npos) {
+        HandlerGuard::instance().warnOnce("X resource Xft.dpi is not a usable DPI; using 96");
+    }
+
+    for (const EmbeddedPng& png : kEmbeddedIcons) {
+        auto image = std::make_unique<Fl_PNG_Image>(nullptr, png.data, static_cast<int>(png.size));
+        if (image->w() <= 0 || image->fail()) {
+            HandlerGuard::instance().warnOnce("the embedded " + std::to_string(png.pixels) +
+                                              " px icon cannot be decoded");
+            continue;
+        }
+        iconPointers_.push_back(image.get());
+        icons_.push_back(std::move(image));
+    }
+    Fl::add_system_handler(onSystemEvent, this);
+}
+
+FltkPlatform::~FltkPlatform() {
+    Fl::remove_system_handler(onSystemEvent);
+    Fl::remove_timeout(onTimeout, this);
+    if (signalPipe_[0] >= 0) {
+        Fl::remove_fd(signalPipe_[0]);
+        gSignalWriteFd = -1;
+        close(signalPipe_[0]);
+        close(signalPipe_[1]);
+    }
+    if (gPlatform == this) gPlatform = nullptr;
+}
+
+void FltkPlatform::attach(Runtime& runtime) {
+    runtime_ = &runtime;
+    if (signalPipe_[0] >= 0) return;
+    // NOTE: a signal handler may do next to nothing; it writes the signal to a pipe that the
+    // event loop watches, and the loop runs the close command.
+    if (pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        HandlerGuard::instance().warnOnce(errnoText("cannot watch for termination signals: pipe2"));
+        return;
+    }
+    gSignalWriteFd = signalPipe_[1];
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int s : {SIGTERM, SIGHUP, SIGINT}) {
+        if (sigaction(s, &action, nullptr) != 0)
+            HandlerGuard::instance().warnOnce(errnoText("sigaction"));
+    }
+    Fl::add_fd(signalPipe_[0], FL_READ, onSignalPipe, this);
+}
+
+std::unique_ptr<WindowPeer> FltkPlatform::createPeer(Window& window, Window* owner) {
+    return std::make_unique<FltkPeer>(*this, window, owner);
+}
+
+void FltkPlatform::peerDestroyed(FltkPeer* peer) {
+    std::erase(peers_, peer);
+}
+
+void FltkPlatform::runModalLoop(Window& modal) {
+    while (modal.loaded() && !quit_ && !displayLost_) Fl::wait();
+}
+
+void FltkPlatform::runLoop() {
+    while (!quit_ && !displayLost_) Fl::wait();
+}
+
+void FltkPlatform::wakeAfter(std::optional<std::int64_t> ms) {
+    // Re-armed from now at every wake-up, never caught up (as Fl::repeat_timeout would).
+    Fl::remove_timeout(onTimeout, this);
+    if (ms)
+        Fl::add_timeout(static_cast<double>(std::max<std::int64_t>(0, *ms)) / 1000.0, onTimeout,
+                        this);
+}
+
+void FltkPlatform::onTimeout(void* self) {
+    auto* platform = static_cast<FltkPlatform*>(self);
+    if (!platform->runtime_) return;
+    HandlerGuard::instance().run("timers", [&] { platform->runtime_->timerWake(); });
+}
+
+void FltkPlatform::onSignalPipe(int fd, void* self) {
+    unsigned char buffer[16];
+    while (read(fd, buffer, sizeof buffer) > 0) {
+    }
+    auto* platform = static_cast<FltkPlatform*>(self);
+    if (platform->runtime_)
+        HandlerGuard::instance().run("end of session", [&] { platform->runtime_->requestEnd(); });
+}
+
+int FltkPlatform::onSystemEvent(void* event, void* self) {
+    auto* platform = static_cast<FltkPlatform*>(self);
+    const XEvent& e = *static_cast<XEvent*>(event);
+    const bool frameNews =
+        e.type == MapNotify || e.type == ReparentNotify ||
+        (e.type == PropertyNotify &&
+         e.xproperty.atom == x11::atom(platform->display_, "_NET_FRAME_EXTENTS"));
+    if (!frameNews) return 0;
+    for (FltkPeer* peer : platform->peers_) {
+        if (peer->xid() == e.xany.window) {
+            HandlerGuard::instance().run(peer->window().design().name,
+                                         [&] { peer->refreshFrame(); });
+            break;
+        }
+    }
+    return 0;  // FLTK handles the event as usual
+}
+
+int FltkPlatform::onIoError(Display*) {
+    // NOTE: Xlib ends the process when this handler returns, and no X call may be made in it;
+    // the windows close without touching the display, saving the last known geometry.
+    std::fputs("qv-tickspan: the connection to the X server is lost; saving and ending\n", stderr);
+    if (FltkPlatform* platform = gPlatform) {
+        platform->displayLost_ = true;
+        if (platform->runtime_)
+            HandlerGuard::instance().run("end of session",
+                                         [&] { platform->runtime_->requestEnd(); });
+    }
+    HandlerGuard::instance().flushRepeats();
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+std::vector<Monitor> FltkPlatform::monitors() const {
+    if (displayLost_) return {};
+    return x11::monitors(display_, dpi_);
+}
+
+FrameExtents FltkPlatform::estimatedFrame() {
+    if (frame_) return *frame_;
+    if (!frameProbed_ && !displayLost_) {
+        frameProbed_ = true;
+        if (!x11::windowManagerRunning(display_)) {
+            frame_ = FrameExtents{};  // nobody draws a frame
+        } else {
+            frame_ = x11::probeFrameExtents(display_);
+        }
+    }
+    return frame_.value_or(kGuessedFrame);
+}
+
+WindowHandle FltkPlatform::foregroundWindow() {
+    if (displayLost_) return 0;
+    return static_cast<WindowHandle>(x11::activeWindow(display_));
+}
+
+void FltkPlatform::setWindowPos(WindowHandle window, InsertAfter after, unsigned) {
+    if (window == 0 || displayLost_) return;
+    const auto w = static_cast<::Window>(window);
+    x11::setAbove(display_, w, after == InsertAfter::Topmost);
+    if (after == InsertAfter::Topmost) x11::raise(display_, w);
+}
+
+}  // namespace qv

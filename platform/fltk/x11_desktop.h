@@ -1,0 +1,55 @@
+#pragma once
+// The window-manager side of the Linux program, in plain Xlib: EWMH and Motif hints, frame
+// extents, the active window, the "above" state, monitors and the desktop's DPI. FLTK draws and
+// delivers input; what FLTK 1.3 does not offer lives here.
+
+#include <X11/Xlib.h>
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "geometry.h"
+
+namespace qv::x11 {
+
+Atom atom(Display* display, const char* name);
+
+// A window property of 32-bit items (CARDINAL, WINDOW, ATOM); empty when absent.
+std::vector<long> readLongs(Display* display, ::Window window, const char* property, Atom type);
+
+// A fixed single border with a title bar, a window menu and the close command only: no minimize,
+// maximize or resize.
+void setFixedFrameHints(Display* display, ::Window window);
+
+// _NET_FRAME_EXTENTS of a mapped window, when the window manager has set them.
+std::optional<FrameExtents> frameExtents(Display* display, ::Window window);
+
+// The frame the window manager would give a window with our hints, asked before any of ours is
+// mapped (_NET_REQUEST_FRAME_EXTENTS); none when no EWMH window manager runs or it gave no answer.
+std::optional<FrameExtents> probeFrameExtents(Display* display);
+
+// True when an EWMH window manager runs (_NET_SUPPORTING_WM_CHECK).
+bool windowManagerRunning(Display* display);
+
+// _NET_ACTIVE_WINDOW, 0 when none.
+::Window activeWindow(Display* display);
+
+// Asks the window manager to add or remove _NET_WM_STATE_ABOVE.
+void setAbove(Display* display, ::Window window, bool above);
+
+// Asks the window manager to raise `window` to the top of its layer, without activating it.
+void raise(Display* display, ::Window window);
+
+// The monitors from XRandR; one monitor covering the screen when XRandR has none. The work
+// area (_NET_WORKAREA) is cut to each monitor.
+std::vector<Monitor> monitors(Display* display, int dpi);
+
+// The value of Xft.dpi in an X resource string (as XResourceManagerString gives it), or none
+// when it is absent or not a usable number.
+std::optional<int> xftDpi(std::string_view resources);
+
+// The DPI the desktop uses: Xft.dpi when set, else 96.
+int desktopDpi(Display* display);
+
+}  // namespace qv::x11
