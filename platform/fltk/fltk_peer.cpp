@@ -191,6 +191,9 @@ int pointsToPixels(int points, int dpi) {
     return static_cast<int>(std::lround(points * dpi / 72.0));
 }
 
+// How long configure reports may lag behind a move the program asked for.
+constexpr auto kEchoWait = std::chrono::milliseconds(1000);
+
 // The font size of check boxes and buttons at 96 DPI, in pixels.
 constexpr int kDefaultFontPxAt96 = 12;
 
@@ -320,13 +323,20 @@ void FltkPeer::applyOuter() {
     const PixelRect& o = *outer_;
     const int w = std::max(1, o.width - frame_.left - frame_.right);
     const int h = std::max(1, o.height - frame_.top - frame_.bottom);
-    applying_ = true;
     // NOTE: FLTK asks for static window gravity, so the position it requests is the client
     // area's; the window manager puts its frame around that.
-    win_->resize(o.x + frame_.left, o.y + frame_.top, w, h);
+    const int x = o.x + frame_.left;
+    const int y = o.y + frame_.top;
+    if (win_->shown() && (x != win_->x() || y != win_->y())) awaitEcho(x, y);
+    applying_ = true;
+    win_->resize(x, y, w, h);
     win_->size_range(w, h, w, h);
     applying_ = false;
     reassertHints();
+}
+
+void FltkPeer::awaitEcho(int clientX, int clientY) {
+    awaited_ = Echo{clientX, clientY, std::chrono::steady_clock::now() + kEchoWait};
 }
 
 void FltkPeer::reassertHints() {
@@ -344,6 +354,7 @@ void FltkPeer::show() {
     // NOTE: FLTK 1.3 makes a modal window transient for whichever window last had an event;
     // naming the owner as first window makes that the owner.
     if (ownerPeer && ownerPeer->win_->shown()) Fl::first_window(ownerPeer->win_);
+    awaitEcho(win_->x(), win_->y());
     win_->show();
     const ::Window self = xid();
     if (ownerPeer && ownerPeer->xid()) XSetTransientForHint(display, self, ownerPeer->xid());
@@ -371,9 +382,18 @@ void FltkPeer::refreshFrame() {
 }
 
 void FltkPeer::clientMoved(int clientX, int clientY) {
-    // Our own requests, and anything before the window manager has told us its frame, say
-    // nothing about where the user put the window.
-    if (applying_ || !frameKnown_ || !win_->shown()) return;
+    if (applying_ || !win_->shown()) return;
+    if (awaited_) {
+        const bool echo = clientX == awaited_->x && clientY == awaited_->y;
+        if (echo || std::chrono::steady_clock::now() < awaited_->until) {
+            if (echo) awaited_.reset();
+            return;
+        }
+        awaited_.reset();  // the window manager placed it elsewhere
+    }
+    // Before the window manager has told us its frame, a position says nothing about where
+    // the user put the window.
+    if (!frameKnown_) return;
     window_.platformMoved(clientX - frame_.left, clientY - frame_.top);
 }
 

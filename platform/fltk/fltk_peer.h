@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -46,6 +47,7 @@ class FltkPeer : public WindowPeer {
     void buildWidgets();
     Fl_Widget* widgetOf(const Control& control) const;
     void applyOuter();
+    void awaitEcho(int clientX, int clientY);
     void reassertHints();
 
     FltkPlatform& platform_;
@@ -57,6 +59,13 @@ class FltkPeer : public WindowPeer {
     bool frameKnown_ = false;
     std::optional<PixelRect> outer_;
     bool applying_ = false;
+    // The client position last asked of the window manager: configure reports until it arrives
+    // may describe older places, and are no move by the user.
+    struct Echo {
+        int x, y;
+        std::chrono::steady_clock::time_point until;
+    };
+    std::optional<Echo> awaited_;
     friend class PeerWindow;
 };
 
