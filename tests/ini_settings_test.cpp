@@ -90,6 +90,8 @@ const std::vector<std::string>& oddNames() {
         "\xED\xA0\x80",  // an encoded surrogate
         "\xC3\x9C"
         "bersicht \xE2\x8F\xB1",  // valid UTF-8 stands as it is
+        "\xEF\xBB\xBF"
+        "byte order mark first",
         "back\\slash\\",
         "\\x41 is not A",
         "",
@@ -466,6 +468,12 @@ int exitCode(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+std::string copyKey(int process, int save) {
+    std::string key = "p";
+    key.append(std::to_string(process)).append("_k").append(std::to_string(save));
+    return key;
+}
+
 TEST_F(IniStoreTest, CopiesSavingAtOnceKeepEachOthersKeys) {
     constexpr int kProcesses = 8;
     constexpr int kSaves = 200;
@@ -483,7 +491,7 @@ TEST_F(IniStoreTest, CopiesSavingAtOnceKeepEachOthersKeys) {
             IniSettingsBackend backend(o);
             int timeouts = 0;
             for (int i = 0; i < kSaves; ++i) {
-                const std::string key = "p" + std::to_string(p) + "_k" + std::to_string(i);
+                const std::string key = copyKey(p, i);
                 // A save that waited out the lock is retried: here the point is that no save
                 // that succeeded is lost. How often it happened is the exit code.
                 while (!backend.save("QV_TKS", "qv-tickspan", key, std::to_string(i * 7 + p)).ok)
@@ -516,8 +524,7 @@ TEST_F(IniStoreTest, CopiesSavingAtOnceKeepEachOthersKeys) {
     int missing = 0;
     for (int p = 0; p < kProcesses; ++p)
         for (int i = 0; i < kSaves; ++i)
-            missing += doc.find("qv-tickspan", "p" + std::to_string(p) + "_k" +
-                                                   std::to_string(i)) != std::to_string(i * 7 + p);
+            missing += doc.find("qv-tickspan", copyKey(p, i)) != std::to_string(i * 7 + p);
     EXPECT_EQ(missing, 0);
     EXPECT_GT(reads, 0);
 }

@@ -85,9 +85,15 @@ std::string escapeForIni(std::string_view text, Part part) {
         const char c = text[i];
         const auto b = static_cast<unsigned char>(c);
         const std::size_t len = utf8SequenceAt(text, i);
-        if (len > 1) {
+        const bool leadingMark = i == 0 && part == Part::Key && text.starts_with(kByteOrderMark);
+        if (len > 1 && !leadingMark) {
             out.append(text, i, len);
             i += len;
+            continue;
+        }
+        if (leadingMark) {
+            for (const char m : kByteOrderMark) appendHexEscape(out, static_cast<unsigned char>(m));
+            i += kByteOrderMark.size();
             continue;
         }
         const bool atEdge = i == 0 || i + 1 == text.size();
@@ -161,6 +167,10 @@ Document Document::parse(std::string_view bytes) {
         line.raw.assign(rawView);
         std::string_view text = rawView;
         if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+        // A byte order mark means nothing at the start of any line, not only the first: so a
+        // line reads the same wherever it stands, even when the lines above it are left out.
+        if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+            text.remove_prefix(kByteOrderMark.size());
         const std::string_view t = trimmed(text);
         const bool plainText =
             isValidUtf8(text) && std::none_of(text.begin(), text.end(), [](char c) {

@@ -21,8 +21,9 @@ enum class Part { Section, Key, Value };
 
 // Escapes `text` for its place in a line. Always escaped: the backslash ("\\"), control bytes and
 // bytes that are not part of valid UTF-8 ("\xNN", upper-case hex), and a blank at either end
-// ("\x20"). A section name also escapes "[" and "]"; a key escapes "=", and "[", ";" or "#" at its
-// start. Everything else, valid UTF-8 beyond ASCII included, stands as it is.
+// ("\x20"). A section name also escapes "[" and "]"; a key escapes "=", and "[", ";", "#" or a
+// byte order mark at its start. Everything else, valid UTF-8 beyond ASCII included, stands as it
+// is.
 std::string escapeForIni(std::string_view text, Part part);
 // The inverse: "\\" and "\xNN" (hex in either case) are decoded; any other backslash is kept as
 // it stands, so a hand-written "C:\dir" survives.
@@ -70,6 +71,11 @@ class Document {
     void dropUnreadable();
 
     const std::vector<Line>& lines() const { return lines_; }
+    // The section a line's group belongs to; std::nullopt before the first header and under a
+    // header that cannot be read.
+    const std::optional<std::string>& sectionOf(const Line& line) const {
+        return groups_[line.group];
+    }
     bool operator==(const Document&) const = default;
 
   private:
