@@ -308,8 +308,10 @@ SaveResult IniSettingsBackend::save(std::string_view application, std::string_vi
     if ((err = resolveLinks(*path, target))) return failed("cannot follow the link " + *path, err);
     const std::string targetFolder = folderOf(target);
 
-    // Nothing below writes unless this lock is held, and the kernel frees it if we die.
-    const std::string lockPath = target + ".lock";
+    // Nothing below writes unless this lock is held, and the kernel frees it if we die. It
+    // stays beside settings.ini even when that is a link, where every copy of the program
+    // looks for it.
+    const std::string lockPath = *path + ".lock";
     Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
     if (lock.get() < 0) return failed("cannot open the lock file " + lockPath, errno);
     err = injected(IniStep::Lock);
