@@ -423,6 +423,7 @@ TEST_F(IniStoreTest, TheLocaleChangesNoByte) {
     };
     ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
         << "the de_DE.UTF-8 locale is missing (scripts/test enables it)";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
     std::locale::global(std::locale("de_DE.UTF-8"));
     saveAll(dir.path() + "/german");
     std::locale::global(std::locale::classic());

@@ -57,18 +57,6 @@ class RegistryTest : public ::testing::Test {
     RegistrySettingsBackend backend{[this](std::string_view l) { reports.emplace_back(l); }};
 };
 
-TEST(WideText, EveryWindowsNameComesBack) {
-    const std::wstring names[] = {L"qv-tickspan",
-                                  L"\u00DCbersicht \u23F1",
-                                  L"emoji \U0001F600",
-                                  std::wstring(L"lone \xD800 high"),
-                                  std::wstring(L"lone \xDC00 low"),
-                                  std::wstring(L"\xDC00\xD800 reversed")};
-    for (const auto& name : names) EXPECT_TRUE(wideFromNarrow(narrowFromWide(name)) == name);
-    EXPECT_EQ(narrowFromWide(std::wstring(L"a\xD800")), "a\xED\xA0\x80");
-    EXPECT_TRUE(wideFromNarrow("bad \xFF byte") == L"bad \uFFFD byte");
-}
-
 TEST_F(RegistryTest, OddSectionNamesRoundTrip) {
     const std::vector<std::string> names = {
         "qv-tickspan",
@@ -79,7 +67,8 @@ TEST_F(RegistryTest, OddSectionNamesRoundTrip) {
         "\xC3\x9C"
         "bersicht \xE2\x8F\xB1",
         "emoji \xF0\x9F\x98\x80",
-        "lone \xED\xA0\x80 surrogate",
+        "lone \xED\xA0\x80 surrogate",  // as a Windows file name may hold one
+        "\xED\xB0\x80\xED\xA0\x80 reversed pair",
         "a.b",
         std::string(200, 'n'),
     };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cfloat>
 #include <charconv>
@@ -147,28 +148,20 @@ TEST(SettingTexts, SingleTextsReadBackExactly) {
         float back = -1;
         ASSERT_TRUE(readSingleText(text, back)) << text;
         ASSERT_EQ(back, value) << text;
-        std::size_t significant = 0;
+        // Seven significant digits whenever they give the value back, else no more than nine.
         const std::string mantissa = text.substr(0, text.find('E'));
-        bool leading = true;
-        for (char c : mantissa) {
-            if (c < '0' || c > '9') continue;
-            if (leading && c == '0') continue;
-            leading = false;
-            ++significant;
-        }
-        // A whole number like 1000 counts its zeros, so only the exponent and fraction forms
-        // are held to the digit limit here.
-        if (text.find('E') != std::string::npos || text.find('.') != std::string::npos) {
-            float seven = 0;
-            char buf[32];
-            auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 6);
-            std::from_chars(buf, r.ptr, seven);
-            if (seven == value) {
-                ASSERT_LE(significant, 7u) << text;
-            } else {
-                ASSERT_LE(significant, 9u) << text;
-            }
-        }
+        const auto first = mantissa.find_first_not_of("-0.");
+        const bool fixedWhole =
+            mantissa.find_first_of(".E") == std::string::npos && text == mantissa;
+        if (first == std::string::npos || fixedWhole) continue;  // "1000" counts its zeros
+        const auto digits = static_cast<std::size_t>(
+            std::count_if(mantissa.begin() + static_cast<std::ptrdiff_t>(first), mantissa.end(),
+                          [](char c) { return c >= '0' && c <= '9'; }));
+        float seven = 0;
+        char buf[32];
+        std::from_chars(
+            buf, std::to_chars(buf, buf + 32, value, std::chars_format::scientific, 6).ptr, seven);
+        ASSERT_LE(digits, seven == value ? 7u : 9u) << text;
     }
 }
 
@@ -183,18 +176,24 @@ TEST(SettingTexts, EveryInteger16ComesBack) {
 // A German locale writes "1,5" through printf and reads "1.5" as 1 through strtod; the
 // conversions must not notice it.
 TEST(SettingTexts, GermanLocaleChangesNothing) {
-    const char* old = std::setlocale(LC_ALL, nullptr);
-    const std::string saved = old ? old : "C";
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
-        << "the de_DE.UTF-8 locale is missing (scripts/test enables it)";
-    const std::locale previous = std::locale::global(std::locale("de_DE.UTF-8"));
+    // Linux and Windows spell the locale differently; a missing one fails, never skips.
+    bool set = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "German_Germany.1252", "de-DE"})
+        set = set || std::setlocale(LC_ALL, name) != nullptr;
+    ASSERT_TRUE(set) << "no German locale on this machine (scripts/test enables de_DE.UTF-8)";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    try {
+        std::locale::global(std::locale(""));
+    } catch (...) {
+        // A C++ runtime that knows only the classic locale: the C locale above still applies.
+    }
     EXPECT_EQ(singleText(1234.5f), "1234.5");
     EXPECT_EQ(singleText(0.00001234f), "1.234E-05");
     EXPECT_EQ(single("1234.5"), 1234.5f);
     EXPECT_EQ(single("1,5"), std::nullopt);
     EXPECT_EQ(integer16("2.5"), 2);
-    std::locale::global(previous);
-    std::setlocale(LC_ALL, saved.c_str());
+    std::locale::global(std::locale::classic());
+    std::setlocale(LC_ALL, "C");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -210,22 +209,18 @@ class StoreTest : public ::testing::Test {
 
 TEST_F(StoreTest, EmptyStoreGivesTheDefaultsInTheWindowsOrder) {
     using K = SettingKey;
-    const float main[] = {store.readSingle(K::MAIN_Left), store.readSingle(K::MAIN_Top),
-                          store.readSingle(K::MAIN_Width), store.readSingle(K::MAIN_Height)};
-    const int mainOptions[] = {store.readInteger16(K::AlwaysOnTop_TICKBOX),
-                               store.readInteger16(K::AUTOSTART_TICKBOX)};
-    const float about[] = {store.readSingle(K::ABOUT_Left), store.readSingle(K::ABOUT_Top),
-                           store.readSingle(K::ABOUT_Width), store.readSingle(K::ABOUT_Height)};
-    const int aboutOptions[] = {store.readInteger16(K::AlwaysOnTop_TICKBOX),
-                                store.readInteger16(K::AUTOSTART_TICKBOX)};
-    EXPECT_EQ(std::vector<float>(std::begin(main), std::end(main)),
-              (std::vector<float>{1000, 1000, 4410, 350}));
-    EXPECT_EQ(std::vector<int>(std::begin(mainOptions), std::end(mainOptions)),
-              (std::vector<int>{1, 1}));
-    EXPECT_EQ(std::vector<float>(std::begin(about), std::end(about)),
-              (std::vector<float>{1000, 1000, 8730, 2415}));
-    EXPECT_EQ(std::vector<int>(std::begin(aboutOptions), std::end(aboutOptions)),
-              (std::vector<int>{1, 1}));
+    auto reads = [&](K left, K top, K width, K height) {
+        return std::vector<float>{store.readSingle(left),
+                                  store.readSingle(top),
+                                  store.readSingle(width),
+                                  store.readSingle(height),
+                                  float(store.readInteger16(K::AlwaysOnTop_TICKBOX)),
+                                  float(store.readInteger16(K::AUTOSTART_TICKBOX))};
+    };
+    EXPECT_EQ(reads(K::MAIN_Left, K::MAIN_Top, K::MAIN_Width, K::MAIN_Height),
+              (std::vector<float>{1000, 1000, 4410, 350, 1, 1}));
+    EXPECT_EQ(reads(K::ABOUT_Left, K::ABOUT_Top, K::ABOUT_Width, K::ABOUT_Height),
+              (std::vector<float>{1000, 1000, 8730, 2415, 1, 1}));
     EXPECT_TRUE(reports.empty());
     EXPECT_EQ(backend.size(), 0u);  // reading never writes
     // One look-up of the section and one read per key, in the callers' order.
