@@ -1,7 +1,8 @@
 // The Windows program's entry point: the Win32 backend, the registry store and the two windows.
 
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include "handler_guard.h"
 #include "program.h"

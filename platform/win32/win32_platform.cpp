@@ -111,6 +111,14 @@ void Win32Platform::peerDestroyed(Win32Peer* peer) {
     std::erase(peers_, peer);
 }
 
+HWND Win32Platform::enabledOwnedWindow(HWND owner) const {
+    for (const Win32Peer* p : peers_) {
+        HWND w = p->hwnd();
+        if (GetWindow(w, GW_OWNER) == owner && IsWindowEnabled(w) && IsWindowVisible(w)) return w;
+    }
+    return nullptr;
+}
+
 std::unique_ptr<WindowPeer> Win32Platform::createPeer(Window& window, Window* owner) {
     return std::make_unique<Win32Peer>(*this, window, owner);
 }

@@ -64,6 +64,8 @@ class Win32Platform final : public Platform,
     const wchar_t* windowClass() const;
     void peerCreated(Win32Peer* peer) { peers_.push_back(peer); }
     void peerDestroyed(Win32Peer* peer);
+    // A shown, enabled window of ours that `owner` owns (its modal window), or nullptr.
+    HWND enabledOwnedWindow(HWND owner) const;
 
   private:
     static LRESULT CALLBACK messageWindowProc(HWND hwnd, UINT message, WPARAM wParam,

@@ -154,6 +154,15 @@ LRESULT Win32Peer::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 rememberFocus();
                 break;
             }
+            if (!IsWindowEnabled(hwnd)) {
+                // NOTE: the keeper's SetWindowPos activates the main window even while it is
+                // disabled under its modal About window (Wine does so every second), which
+                // would leave the keyboard with a window that takes no input. As Windows does
+                // for a disabled owner clicked in the task bar, the modal window takes over,
+                // once this activation has run its course.
+                PostMessageW(hwnd, kActivateModalMessage, 0, 0);
+                return 0;
+            }
             // Plain windows do not give the focus back to the control that had it.
             if (Control* focus = window_.focusedControl()) {
                 if (NativeControl* c = nativeOf(*focus)) {
@@ -162,6 +171,12 @@ LRESULT Win32Peer::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 }
             }
             break;
+        case kActivateModalMessage: {
+            // NOTE: not GetLastActivePopup, which under Wine answers with the owner itself.
+            HWND popup = platform_.enabledOwnedWindow(hwnd);
+            if (popup && GetForegroundWindow() == hwnd) SetForegroundWindow(popup);
+            return 0;
+        }
         case 0x02E0: {  // WM_DPICHANGED, defined only for Windows 8.1 and later
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);
             onDpiChanged(HIWORD(wParam), *suggested);

@@ -41,6 +41,7 @@ class Win32Peer final : public WindowPeer {
     // Control ids start above IDOK and IDCANCEL, which IsDialogMessage sends for Enter and
     // Escape; the windows have neither a default nor a cancel button.
     static constexpr int kFirstControlId = 100;
+    static constexpr UINT kActivateModalMessage = WM_APP + 1;
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -1,0 +1,286 @@
+"""End-to-end tests of qv-tickspan.exe under Wine on a private Xvfb + openbox desktop.
+
+Usage: program_test.py EXE UPTIME_PROBE_EXE [SCREENSHOT_FOLDER]"""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from desktop import Desktop, Registry, wait_for
+
+EXE = PROBE = SHOTS = None
+DESKTOP = None
+
+RUNNING = r"^QV-TICKSPAN: (\d+)d, (\d+)h, (\d+)m, (\d+)s$"
+DISABLED = "QV-TICKSPAN: TIMERS DISABLED !!!"
+ABOUT = "^QV-TICKSPAN - ABOUT$"
+MAIN = "^QV-TICKSPAN: "
+TWIPS_PER_PIXEL = 15  # Wine's desktop runs at 96 DPI
+
+# Control centres in the About window's client area, in pixels at 96 DPI (twips / 15).
+AUTOSTART_BOX = (265, 96)
+ALWAYS_ON_TOP_BOX = (85, 96)
+
+
+def setUpModule():
+    global DESKTOP
+    DESKTOP = Desktop()
+
+
+def tearDownModule():
+    if DESKTOP:
+        DESKTOP.close()
+
+
+class Program:
+    """One run of the .exe; the main window's X window once it shows."""
+
+    def __init__(self, desktop):
+        self.desktop = desktop
+        self.err = tempfile.TemporaryFile("w+")
+        self.proc = subprocess.Popen(["wine", EXE], env=desktop.env, stdout=subprocess.DEVNULL,
+                                     stderr=self.err, stdin=subprocess.DEVNULL)
+        self.main = desktop.wait_window(MAIN, timeout=30)
+
+    def caption(self):
+        return self.desktop.window_name(self.main)
+
+    def open_about(self):
+        _, _, width, height = self.desktop.geometry(self.main)
+        self.desktop.double_click(self.main, width // 2, height // 2)
+        return self.desktop.wait_window(ABOUT, timeout=10)
+
+    def close(self):
+        """The close command of the title bar; returns the program's standard error."""
+        if self.proc.poll() is None:
+            self.desktop.close_window(self.main)
+        try:
+            self.proc.wait(20)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            raise AssertionError("the program did not end after its close command")
+        return self.errors()
+
+    def errors(self):
+        self.err.seek(0)
+        return self.err.read()
+
+
+def running_seconds(caption):
+    m = re.match(RUNNING, caption)
+    if not m:
+        return None
+    d, h, mi, s = (int(g) for g in m.groups())
+    return ((d * 24 + h) * 60 + mi) * 60 + s
+
+
+class EndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.desktop = DESKTOP
+        self.registry = Registry(DESKTOP)
+        self.registry.clear()
+        self.programs = []
+
+    def tearDown(self):
+        # The screen as the test left it, to look at when a test fails.
+        if SHOTS:
+            self.desktop.screenshot(SHOTS, self.id().split(".")[-1])
+        for p in self.programs:
+            if p.proc.poll() is None:
+                p.proc.kill()
+                p.proc.wait()
+            p.err.close()
+
+    def start(self):
+        p = Program(self.desktop)
+        self.programs.append(p)
+        return p
+
+    def wine_uptime_s(self):
+        out = self.desktop.run(["wine", PROBE]).stdout
+        return int(out.strip()) / 1000.0
+
+
+class FirstRun(EndToEnd):
+    def test_running_caption_agrees_with_the_uptime_wine_reports(self):
+        p = self.start()
+        caption = wait_for(lambda: (lambda c: c if re.match(RUNNING, c) else None)(p.caption()),
+                           5, what="the running caption")
+        shown = running_seconds(caption)
+        before = self.wine_uptime_s()
+        shown_after = running_seconds(p.caption())
+        # The probe ran between the two readings of the caption.
+        self.assertLessEqual(shown - 2, before)
+        self.assertLessEqual(before, shown_after + 2 + 1)
+
+    def test_keeps_a_client_strip_and_saves_the_defaults_on_close(self):
+        p = self.start()
+        x, y, width, height = self.desktop.geometry(p.main)
+        self.assertGreaterEqual(height, 5)
+        # 4410 twips wide outer frame: 294 pixels less the side borders.
+        self.assertTrue(280 <= width <= 294, width)
+        self.assertEqual("", p.close().strip())
+        self.assertEqual("1", self.registry.query("AlwaysOnTop_TICKBOX"))
+        self.assertEqual("1", self.registry.query("AUTOSTART_TICKBOX"))
+        self.assertEqual("1000", self.registry.query("MAIN_Left"))
+        self.assertEqual("1000", self.registry.query("MAIN_Top"))
+        self.assertIsNone(self.registry.query("MAIN_Width"))
+
+
+class AboutWindow(EndToEnd):
+    def test_autostart_switches_the_steps_and_persists(self):
+        p = self.start()
+        wait_for(lambda: re.match(RUNNING, p.caption()), 5, what="the running caption")
+        about = p.open_about()
+        self.desktop.click(about, *AUTOSTART_BOX)
+        wait_for(lambda: p.caption() == DISABLED, 2, what="the disabled title")
+        self.assertEqual("0", self.registry.query("AUTOSTART_TICKBOX"))
+        time.sleep(0.5)
+        self.assertEqual(DISABLED, p.caption())
+        self.desktop.close_window(about)
+        wait_for(lambda: not self.desktop.find_windows(ABOUT), 5, what="the About window to close")
+        p.close()
+
+        again = self.start()
+        time.sleep(1.5)
+        self.assertEqual(DISABLED, again.caption())
+        about = again.open_about()
+        self.desktop.click(about, *AUTOSTART_BOX)
+        wait_for(lambda: re.match(RUNNING, again.caption()), 2, what="the running caption")
+        self.assertEqual("1", self.registry.query("AUTOSTART_TICKBOX"))
+        self.desktop.close_window(about)
+        wait_for(lambda: not self.desktop.find_windows(ABOUT), 5, what="the About window to close")
+        again.close()
+
+    def test_keyboard_enter_and_escape_close_nothing_tab_moves_space_presses(self):
+        p = self.start()
+        p.open_about()
+        # Past a run of the always-on-top keeper, which activates the main window: the
+        # keyboard must still reach the About window.
+        time.sleep(1.5)
+        for key in ("Return", "Escape", "KP_Enter"):
+            self.desktop.key(key)
+        time.sleep(1)
+        self.assertTrue(self.desktop.find_windows(ABOUT), "Enter or Escape closed the About window")
+        self.assertIsNone(p.proc.poll())
+        # Tab order: OK, AutoStart, Always On Top; the focus starts on OK.
+        self.desktop.key("Tab")
+        self.desktop.key("space")
+        wait_for(lambda: p.caption() == DISABLED, 2, what="Space on AutoStart")
+        self.desktop.key("shift+Tab")
+        self.desktop.key("space")
+        wait_for(lambda: not self.desktop.find_windows(ABOUT), 5, what="OK to close the About window")
+        self.assertEqual("1000", self.registry.query("ABOUT_Left"))
+        p.close()
+
+    def test_main_window_takes_no_input_while_about_is_open(self):
+        p = self.start()
+        about = p.open_about()
+        self.desktop.close_window(p.main)
+        time.sleep(1)
+        self.assertIsNone(p.proc.poll(), "the main window closed under its modal About window")
+        self.desktop.close_window(about)
+        wait_for(lambda: not self.desktop.find_windows(ABOUT), 5, what="the About window to close")
+        # The steps ran on while the About window was open.
+        wait_for(lambda: re.match(RUNNING, p.caption()), 2, what="the running caption")
+        p.close()
+
+
+class AlwaysOnTop(EndToEnd):
+    def test_keeper_puts_the_main_window_above_the_foreground_window(self):
+        p = self.start()
+        other = subprocess.Popen(["xmessage", "-geometry", "+300+300", "another program"],
+                                 env=self.desktop.env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        try:
+            window = self.desktop.wait_window("^xmessage$")
+            self.assertNotIn("_NET_WM_STATE_ABOVE", self.desktop.net_wm_state(p.main))
+            self.desktop.activate(window)
+            wait_for(lambda: "_NET_WM_STATE_ABOVE" in self.desktop.net_wm_state(p.main), 2,
+                     what="_NET_WM_STATE_ABOVE on the main window")
+        finally:
+            other.terminate()
+            other.wait()
+        p.close()
+
+    def test_keeper_stays_off_when_the_option_is_off(self):
+        self.registry.set("AlwaysOnTop_TICKBOX", "0")
+        p = self.start()
+        other = subprocess.Popen(["xmessage", "-geometry", "+300+300", "another program"],
+                                 env=self.desktop.env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        try:
+            self.desktop.activate(self.desktop.wait_window("^xmessage$"))
+            time.sleep(2)
+            self.assertNotIn("_NET_WM_STATE_ABOVE", self.desktop.net_wm_state(p.main))
+        finally:
+            other.terminate()
+            other.wait()
+        p.close()
+
+
+class Position(EndToEnd):
+    def test_a_moved_window_is_saved_in_twips_and_comes_back_there(self):
+        p = self.start()
+        self.desktop.move(p.main, 400, 300)
+        moved = wait_for(lambda: (lambda g: g if g[0] > 300 else None)(self.desktop.geometry(p.main)),
+                         5, what="the window to move")
+        p.close()
+        left = float(self.registry.query("MAIN_Left"))
+        top = float(self.registry.query("MAIN_Top"))
+        # The saved outer corner lies just left of and above the client area, by the frame.
+        self.assertTrue(0 <= moved[0] - left / TWIPS_PER_PIXEL <= 10, (moved, left))
+        self.assertTrue(0 <= moved[1] - top / TWIPS_PER_PIXEL <= 40, (moved, top))
+        self.assertEqual(left, int(left))
+
+        again = self.start()
+        self.assertEqual(moved, self.desktop.geometry(again.main))
+        again.close()
+        self.assertEqual(left, float(self.registry.query("MAIN_Left")))
+        self.assertEqual(top, float(self.registry.query("MAIN_Top")))
+
+    def test_logging_off_saves_the_position(self):
+        p = self.start()
+        self.desktop.move(p.main, 500, 350)
+        moved = wait_for(lambda: (lambda g: g if g[0] > 400 else None)(self.desktop.geometry(p.main)),
+                         5, what="the window to move")
+        self.desktop.run(["wineboot", "--end-session"], timeout=60)
+        p.proc.wait(20)
+        left = float(self.registry.query("MAIN_Left"))
+        self.assertTrue(0 <= moved[0] - left / TWIPS_PER_PIXEL <= 10, (moved, left))
+
+
+class StoredValues(EndToEnd):
+    def test_unusable_values_give_the_defaults(self):
+        first = self.start()
+        default_place = self.desktop.geometry(first.main)
+        first.close()
+        self.registry.clear()
+        self.registry.set("MAIN_Left", "abc")
+        self.registry.set("MAIN_Top", "1e999")
+        self.registry.set("AUTOSTART_TICKBOX", "1", kind="REG_DWORD")
+        self.registry.set("AlwaysOnTop_TICKBOX", "abc")
+        p = self.start()
+        self.assertEqual(default_place, self.desktop.geometry(p.main))
+        wait_for(lambda: re.match(RUNNING, p.caption()), 5, what="the running caption")
+        err = p.close()
+        self.assertIn("MAIN_Left", err)
+
+    def test_a_position_on_no_monitor_comes_back_on_screen(self):
+        self.registry.set("MAIN_Left", "-300000")
+        self.registry.set("MAIN_Top", "400000")
+        p = self.start()
+        x, y, width, height = self.desktop.geometry(p.main)
+        self.assertTrue(0 <= x and x + width <= 1280, x)
+        self.assertTrue(0 <= y and y + height <= 800, y)
+        p.close()
+
+
+if __name__ == "__main__":
+    EXE, PROBE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    SHOTS = sys.argv[3] if len(sys.argv) > 3 else None
+    unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[4:])
