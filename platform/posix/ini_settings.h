@@ -6,8 +6,9 @@
 // over it, so a reader sees the old file or the new one. Saves are read-modify-write of one key
 // under an exclusive flock() on "settings.ini.lock" beside the file, so copies of the program
 // saving at the same moment never lose each other's keys. The kernel drops the lock of a holder
-// that dies; a holder that hangs makes the save give up after the lock timeout (saves run on the
-// user-interface thread).
+// that dies. Every holder bumps a count in the lock file, so a waiter tells a lock passed from
+// copy to copy from a hung holder: one that keeps it for the lock timeout without the count
+// moving makes the save give up (saves run on the user-interface thread).
 
 #include <chrono>
 #include <functional>
