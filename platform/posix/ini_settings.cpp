@@ -315,7 +315,10 @@ SaveResult IniSettingsBackend::save(std::string_view application, std::string_vi
     // looks for it.
     const std::string lockPath = *path + ".lock";
     Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-    if (lock.get() < 0) return failed("cannot open the lock file " + lockPath, errno);
+    if (lock.get() < 0) {
+        err = errno;  // before building the message, which may allocate
+        return failed("cannot open the lock file " + lockPath, err);
+    }
     err = injected(IniStep::Lock);
     if (!err) err = lockWithin(lock.get(), options_.lockTimeout);
     const std::string timeoutText =
@@ -354,15 +357,18 @@ SaveResult IniSettingsBackend::save(std::string_view application, std::string_vi
         // A temporary left by a holder that died: ours to remove, since we hold the lock.
         ::unlink(temp.c_str());
         Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode));
-        if (fd.get() < 0) return failed("cannot create " + temp, errno);
+        if (fd.get() < 0) {
+            const int e = errno;
+            return failed("cannot create " + temp, e);
+        }
         auto abandon = [&](const std::string& what, int e) {
             fd.close();
             ::unlink(temp.c_str());
             return failed(what, e);
         };
-        if (keepMode && ::fchmod(fd.get(), mode) != 0)
-            return abandon("cannot set the mode of " + temp, errno);
-        int e = injected(writeStep);
+        int e = keepMode && ::fchmod(fd.get(), mode) != 0 ? errno : 0;
+        if (e) return abandon("cannot set the mode of " + temp, e);
+        e = injected(writeStep);
         if (!e) e = writeAll(fd.get(), bytes);
         if (e) return abandon("cannot write " + temp, e);
         e = injected(IniStep::SyncTemp);
