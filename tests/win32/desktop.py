@@ -114,6 +114,17 @@ class Desktop:
         self.run(["import", "-window", "root", path])
         return path
 
+    def pixels(self, window, x, y, width, height):
+        """{(x, y): "#RRGGBB"} of a rectangle of the window, as it shows on the screen."""
+        out = self.run(["import", "-window", str(window), "-crop",
+                        f"{width}x{height}+{x}+{y}", "+repage", "-depth", "8", "txt:-"]).stdout
+        result = {}
+        for line in out.splitlines():
+            m = re.match(r"(\d+),(\d+):.*?(#[0-9A-Fa-f]{6})", line)
+            if m:
+                result[(int(m.group(1)) + x, int(m.group(2)) + y)] = m.group(3).upper()
+        return result
+
     # ---- windows ----
 
     def find_windows(self, name_regex):

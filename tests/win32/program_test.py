@@ -95,6 +95,11 @@ class EndToEnd(unittest.TestCase):
                 p.proc.wait()
             p.err.close()
 
+    def shot(self, name):
+        """A screenshot to look at, when the run keeps them."""
+        if SHOTS:
+            self.desktop.screenshot(SHOTS, name)
+
     def start(self):
         p = Program(self.desktop)
         self.programs.append(p)
@@ -120,6 +125,7 @@ class FirstRun(EndToEnd):
     def test_keeps_a_client_strip_and_saves_the_defaults_on_close(self):
         p = self.start()
         x, y, width, height = self.desktop.geometry(p.main)
+        self.shot("main_window_default")
         self.assertGreaterEqual(height, 5)
         # 4410 twips wide outer frame: 294 pixels less the side borders.
         self.assertTrue(280 <= width <= 294, width)
@@ -187,6 +193,45 @@ class AboutWindow(EndToEnd):
         wait_for(lambda: not self.desktop.find_windows(ABOUT), 5, what="the About window to close")
         # The steps ran on while the About window was open.
         wait_for(lambda: re.match(RUNNING, p.caption()), 2, what="the running caption")
+        p.close()
+
+
+class Appearance(EndToEnd):
+    def test_about_labels_are_green_on_black_and_fill_their_rectangles(self):
+        p = self.start()
+        about = p.open_about()
+        time.sleep(0.5)
+        # QV_TITLE_1 at (120, 120) twips, 2295 x 375: (8, 8) pixels, 153 x 25.
+        label = self.desktop.pixels(about, 8, 8, 153, 25)
+        self.assertEqual(153 * 25, len(label))
+        colours = set(label.values())
+        self.assertEqual({"#000000", "#00FF00"}, colours & {"#000000", "#00FF00"})
+        for corner in ((8, 8), (160, 8), (8, 32), (160, 32)):
+            self.assertEqual("#000000", label[corner], corner)
+        # Between the labels of the top row: the face colour.
+        gap = self.desktop.pixels(about, 162, 12, 5, 5)
+        self.assertNotIn("#000000", set(gap.values()))
+        self.shot("about_window")
+        self.desktop.close_window(about)
+        wait_for(lambda: not self.desktop.find_windows(ABOUT), 5, what="the About window to close")
+        p.close()
+
+    def test_enlarged_main_window_shows_only_the_separator_line(self):
+        # The designed client area, 12060 x 5730 twips, with the frame around it.
+        self.registry.set("MAIN_Width", str(12060 + 90))
+        self.registry.set("MAIN_Height", str(5730 + 375))
+        p = self.start()
+        time.sleep(0.5)
+        x, y, width, height = self.desktop.geometry(p.main)
+        self.assertGreaterEqual(width, 780)
+        self.assertGreaterEqual(height, 360)
+        client = self.desktop.pixels(p.main, 0, 0, 800, 380)
+        # Line1 from (5160, 1320) to (5160, 5400) twips: x = 344, y = 88 to 360 pixels.
+        line = {pos: c for pos, c in client.items() if pos[0] == 344 and 88 <= pos[1] <= 360}
+        self.assertEqual({"#000000"}, set(line.values()))
+        rest = {c for pos, c in client.items() if pos not in line}
+        self.assertEqual(1, len(rest), "something besides the line is drawn: " + str(rest))
+        self.shot("main_window_enlarged")
         p.close()
 
 
