@@ -5,6 +5,7 @@ Every process started here is ended here, by its own handle; nothing else is tou
 
 import configparser
 import os
+import random
 import re
 import select
 import shutil
@@ -42,42 +43,75 @@ def wait_for(predicate, timeout=5.0, interval=0.05, what="condition"):
 class Desktop:
     def __init__(self):
         require_tools()
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-             f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + 10
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
-            chunk = os.read(read_end, 16) if ready else b""
-            if not chunk:
-                os.close(read_end)
-                self.xvfb.kill()
-                raise AssertionError("Xvfb did not start")
-            number += chunk
-        os.close(read_end)
-        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip())
-        self.env.pop("XDG_CONFIG_HOME", None)
+        self.xvfb = self.openbox = self.wm_log = None
+        self.others = []
         self.home = tempfile.mkdtemp(prefix="qv-e2e-")
+        try:
+            self.env = dict(os.environ, DISPLAY=":%d" % self._start_xvfb())
+            self.env.pop("XDG_CONFIG_HOME", None)
+            self._start_openbox()
+        except BaseException:
+            self.close()
+            raise
+
+    def _start_xvfb(self):
+        # NOTE: a display number is taken at random, not the lowest free one: an X server that
+        # is shutting down removes its socket after releasing its number, and would remove the
+        # socket of a new server that took the same number meanwhile.
+        for _ in range(20):
+            number = random.randrange(100, 30000)
+            if os.path.exists(f"/tmp/.X{number}-lock"):
+                continue
+            read_end, write_end = os.pipe()
+            xvfb = subprocess.Popen(
+                ["Xvfb", f":{number}", "-displayfd", str(write_end), "-screen", "0",
+                 f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+                pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            os.close(write_end)
+            # NOTE: Xvfb writes the number and the newline separately, and gives up when the
+            # pipe is gone before the newline: read up to it.
+            answer = b""
+            deadline = time.monotonic() + 10
+            while not answer.endswith(b"\n"):
+                ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
+                chunk = os.read(read_end, 16) if ready else b""
+                if not chunk:
+                    break
+                answer += chunk
+            os.close(read_end)
+            if answer == f"{number}\n".encode():
+                self.xvfb = xvfb
+                return number
+            xvfb.kill()  # the number was taken after all, or the server hangs
+            xvfb.wait()
+        raise AssertionError("Xvfb did not start")
+
+    def _start_openbox(self):
+        self.wm_log = open(os.path.join(self.home, "openbox.log"), "w+")
         self.openbox = subprocess.Popen(
             ["openbox", "--sm-disable"], env=dict(self.env, HOME=self.home),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: "window id" in self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
-                 10, what="openbox")
-        self.others = []
+            stdout=self.wm_log, stderr=subprocess.STDOUT)
+
+        def ready():
+            if self.openbox.poll() is not None:
+                self.wm_log.seek(0)
+                raise AssertionError(f"openbox ended with {self.openbox.returncode} on "
+                                     f"{self.env['DISPLAY']}: {self.wm_log.read()}")
+            return "window id" in self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK")
+
+        wait_for(ready, 10, what="openbox on " + self.env["DISPLAY"])
 
     def close(self):
         for p in self.others + [self.openbox, self.xvfb]:
-            if p.poll() is None:
+            if p is not None and p.poll() is None:
                 p.terminate()
                 try:
                     p.wait(5)
                 except subprocess.TimeoutExpired:
                     p.kill()
                     p.wait()
+        if self.wm_log:
+            self.wm_log.close()
         shutil.rmtree(self.home, ignore_errors=True)
 
     def x(self, *args, check=False):
@@ -185,7 +219,11 @@ class App:
         self.errors = tempfile.TemporaryFile()
         self.proc = subprocess.Popen([exe], env=dict(desktop.env, XDG_CONFIG_HOME=config_home),
                                      stdout=subprocess.DEVNULL, stderr=self.errors)
-        self.main = int(wait_for(self._find_main, what="the main window"))
+        try:
+            self.main = int(wait_for(self._find_main, what="the main window"))
+        except BaseException:
+            self.stop()
+            raise
 
     def _find_main(self):
         if self.proc.poll() is not None:

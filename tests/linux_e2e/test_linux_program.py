@@ -2,10 +2,12 @@
 private Xvfb display with openbox. Each test class is one CTest test with a display of its own;
 each test starts the program with its own settings folder."""
 
+import configparser
 import os
 import re
 import shutil
 import signal
+import subprocess
 import tempfile
 import time
 import unittest
@@ -88,6 +90,19 @@ class MainWindowTest(DesktopTest):
         self.close_main(app)
         self.assertEqual(self.store(), {"MAIN_Left": "1000", "MAIN_Top": "1000",
                                         "AlwaysOnTop_TICKBOX": "1", "AUTOSTART_TICKBOX": "1"})
+
+    def test_caption_reaches_the_server_only_when_it_changes(self):
+        app = self.start()
+        wait_for(lambda: RUNNING_TITLE.match(app.caption() or ""), 1.0, what="the running title")
+        spy = subprocess.Popen(["xprop", "-spy", "-id", str(app.main), "_NET_WM_NAME"],
+                               env=self.desktop.env, stdout=subprocess.PIPE, text=True)
+        time.sleep(3.0)
+        spy.terminate()
+        updates = spy.communicate()[0].splitlines()
+        # The first line is the value at the start; then one change a second, though the title
+        # composer runs a hundred times a second.
+        self.assertLessEqual(len(updates), 5, updates)
+        self.assertGreaterEqual(len(updates), 3, updates)
 
     def test_moved_window_comes_back_after_close_and_after_sigterm(self):
         for ending in ("close", "sigterm"):
@@ -297,6 +312,33 @@ class SeveralCopiesTest(DesktopTest):
                                                       "MAIN_Left", "MAIN_Top"])
 
 
+class InstallTest(DesktopTest):
+    def test_installed_program_menu_entry_and_icons(self):
+        build = os.environ.get("QV_BUILD_DIR", "")
+        prefix = tempfile.mkdtemp(prefix="qv-prefix-", dir=self.config)
+        subprocess.run(["cmake", "--install", build, "--prefix", prefix], check=True,
+                       capture_output=True)
+        entries = [f for f in os.listdir(os.path.join(prefix, "share", "applications"))]
+        self.assertEqual(len(entries), 1)
+        self.assertRegex(entries[0], r"^[a-z]+\.[a-z]+\.[A-Za-z]+\.desktop$")  # reverse DNS
+        entry = configparser.ConfigParser(interpolation=None)
+        entry.optionxform = str
+        entry.read(os.path.join(prefix, "share", "applications", entries[0]))
+        desktop = entry["Desktop Entry"]
+        self.assertEqual(desktop["Type"], "Application")
+        program = os.path.join(prefix, "bin", desktop["Exec"])
+        for size in (16, 24, 48):
+            icon = os.path.join(prefix, "share", "icons", "hicolor", f"{size}x{size}", "apps",
+                                desktop["Icon"] + ".png")
+            self.assertTrue(os.path.isfile(icon), icon)
+
+        # The binary stands alone: its icon is inside it.
+        app = self.start(program)
+        self.assertEqual(self.desktop.cardinals(app.main, "_NET_WM_ICON")[:2], [16, 16])
+        self.close_main(app)
+        self.assertIn(SECTION, read_store(self.config))
+
+
 class DisplayLossTest(DesktopTest):
     def test_lost_x_server_saves_last_position(self):
         app = self.start()
@@ -304,7 +346,7 @@ class DisplayLossTest(DesktopTest):
         moved = wait_for(lambda: (r := self.desktop.outer_rect(app.main))[0] != px(1000) and r,
                          what="the move")
         time.sleep(0.2)
-        self.desktop.xvfb.kill()
+        self.desktop.xvfb.terminate()
         self.desktop.xvfb.wait()
         self.assertEqual(app.wait_exit(), 1)
         self.assertIn("X server", app.stderr())
