@@ -104,6 +104,19 @@ class MainWindowTest(DesktopTest):
         self.assertLessEqual(len(updates), 5, updates)
         self.assertGreaterEqual(len(updates), 3, updates)
 
+    def test_xft_dpi_scales_the_twips(self):
+        root = ["xprop", "-root"]
+        self.desktop.x(*root, "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER",
+                       "Xft.antialias:\t1\nXft.dpi:\t144\n", check=True)
+        try:
+            app = self.start()
+        finally:
+            self.desktop.x(*root, "-remove", "RESOURCE_MANAGER", check=True)
+        x, y, w, _ = self.desktop.outer_rect(app.main)
+        self.assertEqual((x, y, w), (100, 100, 441))  # 10 twips a pixel
+        self.close_main(app)
+        self.assertEqual(self.store()["MAIN_Left"], "1000")
+
     def test_moved_window_comes_back_after_close_and_after_sigterm(self):
         for ending in ("close", "sigterm"):
             with self.subTest(ending):
@@ -188,6 +201,9 @@ class AboutWindowTest(DesktopTest):
         pid = str(app.proc.pid)
         self.assertEqual(len(self.desktop.x("xdotool", "search", "--all", "--onlyvisible", "--pid", pid,
                                             "--name", "ABOUT$").split()), 1)
+        self.desktop.close_window(app.main)  # the owner takes no input, its close included
+        time.sleep(0.3)
+        self.assertIsNone(app.proc.poll(), "the main window closed under its About window")
         self.desktop.close_window(about)
         wait_for(lambda: app.about() is None, what="About closed")
         self.assertEqual(self.store()["ABOUT_Top"], str(moved[1] * TWIPS_PER_PIXEL))
@@ -263,6 +279,16 @@ class AboutWindowTest(DesktopTest):
         self.desktop.key(about, "Return")
         time.sleep(0.3)
         self.assertIsNotNone(app.about(), "Enter closed About: it has no default button")
+
+
+    def test_sigterm_with_about_open_saves_both_windows(self):
+        app = self.start()
+        app.open_about()
+        app.signal(signal.SIGTERM)
+        self.assertEqual(app.wait_exit(), 0, app.stderr())
+        store = self.store()
+        for key in ("ABOUT_Left", "ABOUT_Top", "MAIN_Left", "MAIN_Top", "AUTOSTART_TICKBOX"):
+            self.assertIn(key, store)
 
 
 class AlwaysOnTopTest(DesktopTest):
