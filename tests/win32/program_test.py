@@ -235,6 +235,40 @@ class Appearance(EndToEnd):
         p.close()
 
 
+class HighDpi(EndToEnd):
+    def setUp(self):
+        super().setUp()
+        self.desktop.run(["wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels",
+                          "/t", "REG_DWORD", "/d", "144", "/f"], check=True)
+
+    def tearDown(self):
+        super().tearDown()
+        self.desktop.run(["wine", "reg", "delete", "HKCU\\Control Panel\\Desktop", "/v",
+                          "LogPixels", "/f"])
+
+    def test_sizes_fonts_and_the_strip_scale_with_the_dpi(self):
+        p = self.start()
+        x, y, width, height = self.desktop.geometry(p.main)
+        # 4410 twips at 144 DPI: 441 pixels with the frame; the strip is 5 pixels at 96 DPI.
+        self.assertTrue(425 <= width <= 441, width)
+        self.assertGreaterEqual(height, 8)
+        about = p.open_about()
+        time.sleep(0.5)
+        self.shot("about_window_144dpi")
+        # QV_TITLE_1 at (120, 120) twips, 2295 x 375: (12, 12) pixels, 230 x 38.
+        label = self.desktop.pixels(about, 10, 10, 235, 42)
+        for corner in ((12, 12), (241, 12), (12, 49), (241, 49)):
+            self.assertEqual("#000000", label[corner], corner)
+        for outside in ((11, 11), (243, 30), (100, 51)):
+            self.assertNotEqual("#000000", label[outside], outside)
+        # Arial 12 point bold is 24 pixels high at 144 DPI: its capitals span more than 14 rows.
+        rows = {pos[1] for pos, c in label.items() if c == "#00FF00"}
+        self.assertGreater(max(rows) - min(rows), 14)
+        self.desktop.close_window(about)
+        wait_for(lambda: not self.desktop.find_windows(ABOUT), 5, what="the About window to close")
+        p.close()
+
+
 class AlwaysOnTop(EndToEnd):
     def test_keeper_puts_the_main_window_above_the_foreground_window(self):
         p = self.start()
@@ -297,6 +331,15 @@ class Position(EndToEnd):
         p.proc.wait(20)
         left = float(self.registry.query("MAIN_Left"))
         self.assertTrue(0 <= moved[0] - left / TWIPS_PER_PIXEL <= 10, (moved, left))
+
+    def test_logging_off_with_the_about_window_open_saves_both_windows(self):
+        p = self.start()
+        p.open_about()
+        self.desktop.run(["wineboot", "--end-session"], timeout=60)
+        p.proc.wait(20)
+        self.assertEqual("1000", self.registry.query("ABOUT_Left"))
+        self.assertEqual("1000", self.registry.query("MAIN_Left"))
+        self.assertEqual("1", self.registry.query("AUTOSTART_TICKBOX"))
 
 
 class StoredValues(EndToEnd):
