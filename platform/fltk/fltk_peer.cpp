@@ -51,7 +51,8 @@ class PeerWindow : public Fl_Double_Window {
 
     void resize(int x, int y, int w, int h) override {
         Fl_Double_Window::resize(x, y, w, h);
-        if (peer_) peer_->clientMoved(x, y);
+        if (FltkPeer* p = peer_)
+            HandlerGuard::instance().run(p->window().design().name, [&] { p->clientMoved(x, y); });
     }
 
   private:
