@@ -148,6 +148,11 @@ class Desktop:
     def net_wm_state(self, window):
         return self.run(["xprop", "-id", str(window), "_NET_WM_STATE"]).stdout
 
+    def stacking(self):
+        """The managed windows, bottom to top."""
+        out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"]).stdout
+        return [int(w, 16) for w in re.findall(r"0x[0-9a-fA-F]+", out)]
+
     def double_click(self, window, x, y):
         self.run(["xdotool", "mousemove", "--window", str(window), str(x), str(y), "click",
                   "--repeat", "2", "--delay", "60", "1"])
