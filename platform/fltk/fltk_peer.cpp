@@ -281,12 +281,15 @@ void FltkPeer::buildWidgets() {
         }
         if (d.kind != ControlKind::Line && d.kind != ControlKind::TextBox)
             w->copy_label(labelText(c->text()).c_str());
-        if (d.font.pointSize > 0) {
-            w->labelfont(fontFor(d.font));
-            w->labelsize(pointsToPixels(d.font.pointSize, dpi));
-        } else {
-            w->labelfont(fontFor(d.font));
-            w->labelsize(scaleFrom96(kDefaultFontPxAt96, dpi));
+        const Fl_Font font = fontFor(d.font);
+        const int size = d.font.pointSize > 0 ? pointsToPixels(d.font.pointSize, dpi)
+                                              : scaleFrom96(kDefaultFontPxAt96, dpi);
+        w->labelfont(font);
+        w->labelsize(size);
+        if (auto* text = dynamic_cast<Fl_Output*>(w)) {
+            text->textfont(font);
+            text->textsize(size);
+            if (d.foreground) text->textcolor(toFl(*d.foreground));
         }
         if (d.foreground) w->labelcolor(toFl(*d.foreground));
         if (d.background) w->color(toFl(*d.background));
