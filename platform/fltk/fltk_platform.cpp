@@ -41,8 +41,10 @@ std::int64_t clockMs(clockid_t id) {
 extern "C" void onTerminationSignal(int signal) {
     const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(signal);
-    if (gSignalWriteFd >= 0) [[maybe_unused]]
-        const auto n = write(gSignalWriteFd, &byte, 1);
+    if (gSignalWriteFd >= 0) {
+        // A full pipe already holds a wake-up, so a failed write loses nothing.
+        [[maybe_unused]] const ssize_t n = write(gSignalWriteFd, &byte, 1);
+    }
     errno = saved;
 }
 
