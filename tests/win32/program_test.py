@@ -276,7 +276,8 @@ class HighDpi(EndToEnd):
 class AlwaysOnTop(EndToEnd):
     def test_keeper_puts_the_main_window_above_the_foreground_window(self):
         p = self.start()
-        other = subprocess.Popen(["xmessage", "-geometry", "+300+300", "another program"],
+        # Another program's window over the main window's title bar, in the foreground.
+        other = subprocess.Popen(["xmessage", "-geometry", "400x80+90+50", "another program"],
                                  env=self.desktop.env, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
         try:
@@ -285,6 +286,9 @@ class AlwaysOnTop(EndToEnd):
             self.desktop.activate(window)
             wait_for(lambda: "_NET_WM_STATE_ABOVE" in self.desktop.net_wm_state(p.main), 2,
                      what="_NET_WM_STATE_ABOVE on the main window")
+            stacking = self.desktop.stacking()
+            self.assertGreater(stacking.index(p.main), stacking.index(window))
+            self.shot("main_window_above_another")
         finally:
             other.terminate()
             other.wait()
