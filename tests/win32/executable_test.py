@@ -88,6 +88,17 @@ class Executable(unittest.TestCase):
         self.assertIn("user32.dll", dlls)
         self.assertLessEqual(dlls, WINDOWS_DLLS)
 
+    def test_starts_on_windows_7(self):
+        # Functions that Windows 7 lacks are looked up at run time, never imported: an import
+        # that Windows cannot resolve stops the program before it starts.
+        newer = {"GetDpiForWindow", "GetDpiForSystem", "AdjustWindowRectExForDpi",
+                 "GetDpiForMonitor", "SetThreadDpiAwarenessContext", "SystemParametersInfoForDpi",
+                 "GetSystemMetricsForDpi", "GetSystemTimePreciseAsFileTime",
+                 "SetThreadDescription"}
+        imported = set(re.findall(r"^\s+[0-9a-f]+\s+\d+\s+(\w+)\s*$", self.dump, re.M))
+        self.assertIn("CreateWindowExW", imported)
+        self.assertEqual(set(), imported & newer)
+
     def test_version_block(self):
         block = self.pe.get(RT_VERSION, 1)
         self.assertIsNotNone(block)
