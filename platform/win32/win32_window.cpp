@@ -1,6 +1,5 @@
 #include "win32_window.h"
 
-
 #include <algorithm>
 #include <climits>
 #include <stdexcept>
