@@ -201,7 +201,7 @@ class AboutWindow(EndToEnd):
 
 
 class Appearance(EndToEnd):
-    def test_about_labels_are_green_on_black_and_fill_their_rectangles(self):
+    def test_about_labels_are_green_on_black_and_the_creator_answers_a_double_click(self):
         p = self.start()
         about = p.open_about()
         time.sleep(0.5)
@@ -216,6 +216,12 @@ class Appearance(EndToEnd):
         gap = self.desktop.pixels(about, 162, 12, 5, 5)
         self.assertNotIn("#000000", set(gap.values()))
         self.shot("about_window")
+        # CREATOR_TEXTBOX, (120, 600) twips, 5175 x 375: a double-click shows another text.
+        creator = lambda: sorted(pos for pos, c in self.desktop.pixels(about, 8, 40, 345, 25).items()
+                                 if c == "#00FF00")
+        before = creator()
+        self.desktop.double_click(about, 180, 52)
+        wait_for(lambda: creator() != before, 2, what="the creator label's new text")
         self.desktop.close_window(about)
         wait_for(lambda: not self.desktop.find_windows(ABOUT), 5, what="the About window to close")
         p.close()
