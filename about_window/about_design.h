@@ -22,15 +22,7 @@ inline constexpr FontSpec kTitleFont{"Arial", 12, 700};
 
 constexpr ControlDesign titleLabel(std::string_view name, std::string_view text, int left, int top,
                                    int width, int height, int tab, bool doubleClick = false) {
-    ControlDesign d;
-    d.kind = ControlKind::Label;
-    d.name = name;
-    d.text = text;
-    d.left = left;
-    d.top = top;
-    d.width = width;
-    d.height = height;
-    d.tabIndex = tab;
+    ControlDesign d = designControl(ControlKind::Label, name, text, left, top, width, height, tab);
     d.font = kTitleFont;
     d.foreground = kGreen;
     d.background = kBlack;
@@ -41,17 +33,7 @@ constexpr ControlDesign titleLabel(std::string_view name, std::string_view text,
 
 constexpr ControlDesign control(ControlKind kind, std::string_view name, std::string_view text,
                                 int left, int top, int width, int height, int tab, int value = 0) {
-    ControlDesign d;
-    d.kind = kind;
-    d.name = name;
-    d.text = text;
-    d.left = left;
-    d.top = top;
-    d.width = width;
-    d.height = height;
-    d.tabIndex = tab;
-    d.value = value;
-    return d;
+    return designControl(kind, name, text, left, top, width, height, tab, true, value);
 }
 
 // In tab order: the focus goes OK, AutoStart, Always On Top; labels take none.

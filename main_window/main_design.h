@@ -18,44 +18,19 @@ inline constexpr int kMainClientStripPx = 5;  // at 96 DPI: the double-click tar
 namespace main_design {
 
 constexpr ControlDesign textBox(Field f, int left, int top, int width, int height, int tab) {
-    ControlDesign d;
-    d.kind = ControlKind::TextBox;
-    d.name = kFields[static_cast<std::size_t>(f)].name;
-    d.text = kFields[static_cast<std::size_t>(f)].initialText;
-    d.left = left;
-    d.top = top;
-    d.width = width;
-    d.height = height;
-    d.tabIndex = tab;
-    d.visible = false;
-    return d;
+    const FieldInfo& info = kFields[static_cast<std::size_t>(f)];
+    return designControl(ControlKind::TextBox, info.name, info.initialText, left, top, width,
+                         height, tab, false);
 }
 
 constexpr ControlDesign hidden(ControlKind kind, std::string_view name, std::string_view text,
                                int left, int top, int width, int height, int tab, int value = 0) {
-    ControlDesign d;
-    d.kind = kind;
-    d.name = name;
-    d.text = text;
-    d.left = left;
-    d.top = top;
-    d.width = width;
-    d.height = height;
-    d.tabIndex = tab;
-    d.visible = false;
-    d.value = value;
-    return d;
+    return designControl(kind, name, text, left, top, width, height, tab, false, value);
 }
 
+// A line from (x1, y1) to (x2, y2); it takes no focus.
 constexpr ControlDesign line(std::string_view name, int x1, int y1, int x2, int y2) {
-    ControlDesign d;
-    d.kind = ControlKind::Line;
-    d.name = name;
-    d.left = x1;
-    d.top = y1;
-    d.width = x2;
-    d.height = y2;
-    return d;
+    return designControl(ControlKind::Line, name, "", x1, y1, x2, y2, kNoTabIndex);
 }
 
 using K = ControlKind;

@@ -42,6 +42,25 @@ struct ControlDesign {
     bool notifyDoubleClick = false;
 };
 
+// One row of a design table.
+constexpr ControlDesign designControl(ControlKind kind, std::string_view name,
+                                      std::string_view text, int left, int top, int width,
+                                      int height, int tabIndex, bool visible = true,
+                                      int value = 0) {
+    ControlDesign d;
+    d.kind = kind;
+    d.name = name;
+    d.text = text;
+    d.left = left;
+    d.top = top;
+    d.width = width;
+    d.height = height;
+    d.tabIndex = tabIndex;
+    d.visible = visible;
+    d.value = value;
+    return d;
+}
+
 struct WindowDesign {
     std::string_view name;
     std::string_view caption;
