@@ -34,11 +34,8 @@ void QV_TKS_ABOUT::controlsCreated() {
 }
 
 void QV_TKS_ABOUT::Form_Load() {
-    const int dpi = runtime().platform().systemDpi();
-    setLeft(usableGeometry(settings_, SettingKey::ABOUT_Left, dpi));
-    setTop(usableGeometry(settings_, SettingKey::ABOUT_Top, dpi));
-    setWidth(usableGeometry(settings_, SettingKey::ABOUT_Width, dpi));
-    setHeight(usableGeometry(settings_, SettingKey::ABOUT_Height, dpi));
+    loadGeometry(*this, settings_, SettingKey::ABOUT_Left, SettingKey::ABOUT_Top,
+                 SettingKey::ABOUT_Width, SettingKey::ABOUT_Height);
     // The boxes are created ticked: a stored value that is not 1 clears them, and that change
     // runs their click behaviour as a user's click would.
     AlwaysOnTop_TICKBOX->setValue(optionValue(settings_, SettingKey::AlwaysOnTop_TICKBOX));

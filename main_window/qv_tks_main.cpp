@@ -29,6 +29,15 @@ float usableGeometry(SettingsStore& settings, SettingKey key, int systemDpi) {
     return static_cast<float>(fallback);
 }
 
+void loadGeometry(Window& window, SettingsStore& settings, SettingKey left, SettingKey top,
+                  SettingKey width, SettingKey height) {
+    const int dpi = window.runtime().platform().systemDpi();
+    window.setLeft(usableGeometry(settings, left, dpi));
+    window.setTop(usableGeometry(settings, top, dpi));
+    window.setWidth(usableGeometry(settings, width, dpi));
+    window.setHeight(usableGeometry(settings, height, dpi));
+}
+
 int optionValue(SettingsStore& settings, SettingKey key) {
     return settings.readInteger16(key) == 1 ? 1 : 0;
 }
@@ -85,11 +94,8 @@ void QV_TKS_MAIN::controlsCreated() {
 }
 
 void QV_TKS_MAIN::Form_Load() {
-    const int dpi = runtime().platform().systemDpi();
-    setLeft(usableGeometry(settings_, SettingKey::MAIN_Left, dpi));
-    setTop(usableGeometry(settings_, SettingKey::MAIN_Top, dpi));
-    setWidth(usableGeometry(settings_, SettingKey::MAIN_Width, dpi));
-    setHeight(usableGeometry(settings_, SettingKey::MAIN_Height, dpi));
+    loadGeometry(*this, settings_, SettingKey::MAIN_Left, SettingKey::MAIN_Top,
+                 SettingKey::MAIN_Width, SettingKey::MAIN_Height);
     AlwaysOnTop_TICKBOX->setValue(optionValue(settings_, SettingKey::AlwaysOnTop_TICKBOX));
     AUTOSTART_TICKBOX->setValue(optionValue(settings_, SettingKey::AUTOSTART_TICKBOX));
     setCaption(kDisabledTitle);

@@ -79,6 +79,9 @@ class QV_TKS_MAIN : public Window, public CaptionTarget {
 // A stored geometry value the window can use: a position or size the settings store read, or
 // the key's default (reported) when it is not a positive size or lies beyond 32767 pixels.
 float usableGeometry(SettingsStore& settings, SettingKey key, int systemDpi);
+// Places `window` from four geometry keys, read one after another: left, top, width, height.
+void loadGeometry(Window& window, SettingsStore& settings, SettingKey left, SettingKey top,
+                  SettingKey width, SettingKey height);
 // An option's check box value: 1 for a stored 1, otherwise 0 (off).
 int optionValue(SettingsStore& settings, SettingKey key);
 
