@@ -331,7 +331,8 @@ class Position(EndToEnd):
         self.assertEqual(left, int(left))
 
         again = self.start()
-        self.assertEqual(moved, self.desktop.geometry(again.main))
+        wait_for(lambda: self.desktop.geometry(again.main) == moved, 3,
+                 what=f"the window back at {moved}, not {self.desktop.geometry(again.main)}")
         again.close()
         self.assertEqual(left, float(self.registry.query("MAIN_Left")))
         self.assertEqual(top, float(self.registry.query("MAIN_Top")))
