@@ -49,8 +49,13 @@ void HandlerGuard::warnOnce(std::string_view line) noexcept {
     }
 }
 
-void HandlerGuard::emit(const std::string& line) noexcept {
-    std::fprintf(stderr, "%s\n", line.c_str());
+void HandlerGuard::say(std::string_view line) noexcept {
+    emit(line);
+}
+
+void HandlerGuard::emit(std::string_view line) noexcept {
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
     std::fflush(stderr);
     if (extra_) {
         try {

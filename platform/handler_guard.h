@@ -35,6 +35,9 @@ class HandlerGuard {
     // a save that failed): once per distinct text, to the same places as errors.
     void warnOnce(std::string_view line) noexcept;
 
+    // Writes one line to the error stream and the extra sink, as it stands.
+    void say(std::string_view line) noexcept;
+
     // Where reports go besides the error stream (the Windows backend adds the debugger output,
     // since a GUI program has no console). Tests capture reports here too.
     void setExtraSink(Sink sink);
@@ -49,7 +52,7 @@ class HandlerGuard {
 
   private:
     void report(std::string_view entry, std::string_view message) noexcept;
-    void emit(const std::string& line) noexcept;
+    void emit(std::string_view line) noexcept;
 
     std::map<std::string, std::size_t, std::less<>> counts_;
     std::map<std::string, std::size_t, std::less<>> warnings_;

@@ -1,14 +1,13 @@
 #include "settings_backend.h"
 
 #include <charconv>
-#include <cstdio>
+
+#include "handler_guard.h"
 
 namespace qv {
 
 void reportToErrorStream(std::string_view line) {
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    HandlerGuard::instance().say(line);
 }
 
 std::string_view withoutExtension(std::string_view fileName) {

@@ -37,7 +37,8 @@ class SectionSource {
 // should learn of: a value that cannot be read, a store that cannot be written.
 using SettingsReport = std::function<void(std::string_view line)>;
 
-// The default report: the line on the error stream.
+// The default report: the line on the error stream, and wherever the handler guard sends its
+// reports besides (the debugger output of the Windows program, which has no console).
 void reportToErrorStream(std::string_view line);
 
 // A file name without its extension: everything before the last ".", unless that dot is the
