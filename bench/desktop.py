@@ -25,6 +25,8 @@ from Xlib import X, Xatom, display
 from Xlib.ext import damage
 
 ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "tests"))
+import xdisplay  # noqa: E402
 RESULTS = ROOT / "bench" / "results"
 LINUX_EXE = ROOT / "build" / "linux" / "qv-tickspan"
 WINDOWS_EXE = ROOT / "build" / "windows" / "qv-tickspan.exe"
@@ -41,23 +43,10 @@ class Desktop:
     """A private X server with a window manager."""
 
     def __enter__(self):
-        read_fd, write_fd = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1920x1080x24", "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_fd, 16)
-            if not chunk:
-                raise RuntimeError("Xvfb did not start")
-            number += chunk
-        os.close(read_fd)
-        self.name = ":" + number.decode().strip()
+        self.xvfb, number = xdisplay.start_xvfb(1920, 1080)
+        self.name = f":{number}"
         self.env = dict(os.environ, DISPLAY=self.name)
-        self.openbox = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(1.0)
+        self.openbox = xdisplay.start_openbox(self.env)
         return self
 
     def __exit__(self, *exc):

@@ -5,14 +5,17 @@ Every process started here is ended here, by its own handle; nothing else is tou
 
 import configparser
 import os
-import random
 import re
-import select
 import shutil
 import signal
 import subprocess
 import tempfile
+import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import xdisplay  # noqa: E402
+from xdisplay import wait_for  # noqa: E402,F401  (the tests take it from here)
 
 TOOLS = ["Xvfb", "openbox", "xdotool", "wmctrl", "xprop", "xwininfo", "xmessage", "import",
          "convert"]
@@ -22,22 +25,7 @@ DISABLED_TITLE = "QV-TICKSPAN: TIMERS DISABLED !!!"
 
 
 def require_tools():
-    missing = [t for t in TOOLS if shutil.which(t) is None]
-    if missing:
-        raise AssertionError("missing tools for the end-to-end tests: " + ", ".join(missing) +
-                             " (scripts/test installs them)")
-
-
-def wait_for(predicate, timeout=5.0, interval=0.05, what="condition"):
-    """Polls until predicate() returns something true, and returns it."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(interval)
+    xdisplay.require_tools(TOOLS)
 
 
 class Desktop:
@@ -55,51 +43,16 @@ class Desktop:
             raise
 
     def _start_xvfb(self):
-        # NOTE: a display number is taken at random, not the lowest free one: an X server that
-        # is shutting down removes its socket after releasing its number, and would remove the
-        # socket of a new server that took the same number meanwhile.
-        for _ in range(20):
-            number = random.randrange(100, 30000)
-            if os.path.exists(f"/tmp/.X{number}-lock"):
-                continue
-            read_end, write_end = os.pipe()
-            xvfb = subprocess.Popen(
-                ["Xvfb", f":{number}", "-displayfd", str(write_end), "-screen", "0",
-                 f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
-                pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            os.close(write_end)
-            # NOTE: Xvfb writes the number and the newline separately, and gives up when the
-            # pipe is gone before the newline: read up to it.
-            answer = b""
-            deadline = time.monotonic() + 10
-            while not answer.endswith(b"\n"):
-                ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
-                chunk = os.read(read_end, 16) if ready else b""
-                if not chunk:
-                    break
-                answer += chunk
-            os.close(read_end)
-            if answer == f"{number}\n".encode():
-                self.xvfb = xvfb
-                return number
-            xvfb.kill()  # the number was taken after all, or the server hangs
-            xvfb.wait()
-        raise AssertionError("Xvfb did not start")
+        self.xvfb, number = xdisplay.start_xvfb(*SCREEN)
+        return number
 
     def _start_openbox(self):
         self.wm_log = open(os.path.join(self.home, "openbox.log"), "w+")
-        self.openbox = subprocess.Popen(
-            ["openbox", "--sm-disable"], env=dict(self.env, HOME=self.home),
-            stdout=self.wm_log, stderr=subprocess.STDOUT)
-
-        def ready():
-            if self.openbox.poll() is not None:
-                self.wm_log.seek(0)
-                raise AssertionError(f"openbox ended with {self.openbox.returncode} on "
-                                     f"{self.env['DISPLAY']}: {self.wm_log.read()}")
-            return "window id" in self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK")
-
-        wait_for(ready, 10, what="openbox on " + self.env["DISPLAY"])
+        try:
+            self.openbox = xdisplay.start_openbox(dict(self.env, HOME=self.home), self.wm_log)
+        except AssertionError as e:
+            self.wm_log.seek(0)
+            raise AssertionError(f"{e}: {self.wm_log.read()}") from None
 
     def close(self):
         for p in self.others + [self.openbox, self.xvfb]:

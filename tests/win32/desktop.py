@@ -7,30 +7,20 @@ import re
 import shutil
 import subprocess
 import tempfile
+import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import xdisplay  # noqa: E402
+from xdisplay import wait_for  # noqa: E402,F401  (the tests take it from here)
 
 REQUIRED_TOOLS = ["Xvfb", "openbox", "xdotool", "wmctrl", "xprop", "xwininfo", "wine",
                   "wineserver", "wineboot", "import"]
 
 
 def require_tools():
-    missing = [t for t in REQUIRED_TOOLS if shutil.which(t) is None]
-    if missing:
-        raise RuntimeError("missing tools: " + ", ".join(missing) +
-                           " (Debian packages: xvfb openbox xdotool wmctrl x11-utils wine "
-                           "imagemagick)")
-
-
-def wait_for(predicate, timeout, interval=0.1, what="condition"):
-    """Polls until predicate() returns a true value, which it returns; fails after timeout."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(interval)
+    xdisplay.require_tools(REQUIRED_TOOLS, "Debian packages: xvfb openbox xdotool wmctrl "
+                           "x11-utils wine imagemagick")
 
 
 class Desktop:
@@ -42,21 +32,9 @@ class Desktop:
         self.home = os.path.join(self.root, "home")
         os.makedirs(os.path.join(self.home, ".config"))
         self.procs = []
-        read_fd, write_fd = os.pipe()
-        xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24",
-             "-nolisten", "tcp"], pass_fds=[write_fd], stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
+        xvfb, number = xdisplay.start_xvfb(width, height)
         self.procs.append(xvfb)
-        os.close(write_fd)
-        number = b""
-        with os.fdopen(read_fd, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    raise RuntimeError("Xvfb did not report its display")
-                number += chunk
-        self.display = ":" + number.decode().strip()
+        self.display = f":{number}"
         self.env = dict(os.environ)
         self.env.update({
             "DISPLAY": self.display,
@@ -66,11 +44,7 @@ class Desktop:
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
         })
-        self.procs.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        wait_for(lambda: "window id" in self.run(["xprop", "-root",
-                                                  "_NET_SUPPORTING_WM_CHECK"]).stdout,
-                 10, what="openbox")
+        self.procs.append(xdisplay.start_openbox(self.env))
         # A persistent wineserver: each later Wine start then takes a fraction of a second.
         os.makedirs(self.env["WINEPREFIX"])
         self.procs.append(subprocess.Popen(["wineserver", "-p", "-f"], env=self.env))
