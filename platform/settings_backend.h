@@ -4,6 +4,7 @@
 // memory. Conversions between numbers and these texts belong to settings/, not here.
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,11 @@ class SectionSource {
     virtual ~SectionSource() = default;
     virtual std::string sectionName() const = 0;
 };
+
+// The section source of the platform the program is built for: the running executable's file
+// name, from /proc/self/exe on Linux and from the module file name on Windows. Each platform's
+// settings library defines it.
+std::unique_ptr<SectionSource> makeExecutableSection();
 
 // Receives one line (no trailing newline) about a settings problem that the person at the desktop
 // should learn of: a value that cannot be read, a store that cannot be written.

@@ -6,22 +6,14 @@
 #include <cstring>
 #include <string>
 
-#ifdef _WIN32
-#include "win32_settings.h"
-#else
-#include "ini_settings.h"
-#endif
+#include "settings_backend.h"
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--wait") == 0) {
         char line[16];
         if (!std::fgets(line, sizeof line, stdin)) return 2;
     }
-#ifdef _WIN32
-    const std::string section = qv::makeModuleFileSection()->sectionName();
-#else
-    const std::string section = qv::makeProcSelfExeSection()->sectionName();
-#endif
+    const std::string section = qv::makeExecutableSection()->sectionName();
     std::fwrite(section.data(), 1, section.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

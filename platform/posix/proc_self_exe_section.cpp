@@ -56,4 +56,8 @@ std::unique_ptr<SectionSource> makeProcSelfExeSection() {
     return std::make_unique<ProcSelfExeSection>();
 }
 
+std::unique_ptr<SectionSource> makeExecutableSection() {
+    return makeProcSelfExeSection();
+}
+
 }  // namespace qv

@@ -42,4 +42,8 @@ std::unique_ptr<SectionSource> makeModuleFileSection() {
     return std::make_unique<ModuleFileSection>();
 }
 
+std::unique_ptr<SectionSource> makeExecutableSection() {
+    return makeModuleFileSection();
+}
+
 }  // namespace qv
