@@ -39,6 +39,10 @@ def boottime():
     return time.clock_gettime(time.CLOCK_BOOTTIME)
 
 
+def raw_monotonic():
+    return time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
+
+
 class Desktop:
     """A private X server with a window manager."""
 
@@ -79,6 +83,13 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / CLK_TCK  # utime + stime
 
 
+def scheduled_seconds(pid):
+    """Time on a CPU from the scheduler's own clock: exact, where the tick-sampled user and
+    system times of /proc/PID/stat over-count a program that wakes in step with the tick."""
+    with open(f"/proc/{pid}/schedstat") as f:
+        return int(f.read().split()[0]) / 1e9
+
+
 def voluntary_switches(pid):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
@@ -104,7 +115,7 @@ def sample(tag):
     out = {}
     for pid in tagged_pids(tag):
         try:
-            out[pid] = (cpu_seconds(pid), voluntary_switches(pid))
+            out[pid] = (cpu_seconds(pid), voluntary_switches(pid), scheduled_seconds(pid))
         except OSError:
             pass
     return out
@@ -155,7 +166,7 @@ class Watcher(threading.Thread):
         self.disp = display.Display(display_name)
         self.window = self.disp.create_resource_object("window", window_id)
         self.use_damage = use_damage
-        self.events = []  # (boottime, realtime, title or None)
+        self.events = []  # (boottime, realtime, title or None, raw monotonic time)
         self.stop_flag = threading.Event()
         self.net_name = self.disp.intern_atom("_NET_WM_NAME")
         # Count the title property the program keeps: _NET_WM_NAME when it sets one.
@@ -183,16 +194,16 @@ class Watcher(threading.Thread):
                 select.select([fd], [], [], 0.2)
             while self.disp.pending_events():
                 ev = self.disp.next_event()
-                now, wall = boottime(), time.time()
+                now, wall, raw = boottime(), time.time(), raw_monotonic()
                 if (ev.type == X.PropertyNotify and ev.atom == self.title_atom
                         and not self.use_damage):
                     try:
                         title = window_title(self.disp, self.window)
                     except Exception:
                         title = None
-                    self.events.append((now, wall, title))
+                    self.events.append((now, wall, title, raw))
                 elif dmg is not None and type(ev).__name__ == "DamageNotify":  # a per-display class
-                    self.events.append((now, wall, None))
+                    self.events.append((now, wall, None, raw))
         self.disp.close()
 
 
@@ -205,11 +216,13 @@ def percentile(values, p):
     return values[lo] + (values[hi] - values[lo]) * (k - lo)
 
 
-def caption_lags(events):
-    """Milliseconds between the start of the uptime second a caption shows and its arrival."""
+def caption_lags(events, clock):
+    """Milliseconds between the start of the uptime second a caption shows and its arrival, on
+    the clock the program's own tick source follows."""
     lags = []
     last = None
-    for now, _wall, title in events:
+    for boot, _wall, title, raw in events:
+        now = raw if clock == "raw" else boot
         m = TITLE_RE.match(title or "")
         if not m or title == last:
             last = title
@@ -258,11 +271,12 @@ def measure(desk, subject, seconds, warmup):
         watcher.stop_flag.set()
         watcher.join(2)
         mem = [memory_kib(pid) for pid in after if os.path.exists(f"/proc/{pid}")]
-        cpu = sum(after[p][0] - before.get(p, (0, 0))[0] for p in after)
-        switches = sum(after[p][1] - before.get(p, (0, 0))[1] for p in after)
+        cpu = sum(after[p][0] - before.get(p, (0, 0, 0))[0] for p in after)
+        switches = sum(after[p][1] - before.get(p, (0, 0, 0))[1] for p in after)
+        scheduled = sum(after[p][2] - before.get(p, (0, 0, 0))[2] for p in after)
         events = watcher.events
         if subject["kind"] == "caption":
-            lags = caption_lags(events)
+            lags = caption_lags(events, subject.get("clock", "boot"))
             updates = len(events)
         else:
             bursts = coalesce(events)
@@ -273,6 +287,7 @@ def measure(desk, subject, seconds, warmup):
             "program": subject["label"],
             "processes": len(after),
             "cpu_percent": 100.0 * cpu / elapsed,
+            "cpu_sched_percent": 100.0 * scheduled / elapsed,
             "switches_per_s": switches / elapsed,
             "rss_mib": sum(m[0] for m in mem) / 1024.0,
             "private_mib": sum(m[1] for m in mem) / 1024.0,
@@ -310,6 +325,8 @@ def startup_ms(desk, argv, env_extra, starts):
         workdir = Path(tempfile.mkdtemp(prefix="qv-start-"))
         env = dict(desk.env, XDG_CONFIG_HOME=str(workdir / "config"), **env_extra)
         disp = display.Display(desk.name)
+        # Short-lived windows vanish between their creation and our look at them.
+        disp.set_error_handler(lambda *args: None)
         root = disp.screen().root
         root.change_attributes(event_mask=X.SubstructureNotifyMask)
         disp.sync()
@@ -379,7 +396,7 @@ def subjects(skip_wine):
             "conky.text = [[${uptime}]]\n")
 
     def wine_prefix(env, workdir):
-        env["WINEPREFIX"] = str(RESULTS.parent / ".wineprefix")
+        env["WINEPREFIX"] = str(ROOT / "build" / "bench-wineprefix")
         env["WINEDEBUG"] = "-all"
         env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
         subprocess.run(["wineboot", "--init"], env=env, stdout=subprocess.DEVNULL,
@@ -390,7 +407,10 @@ def subjects(skip_wine):
     if not skip_wine:
         out.append({"name": "wine", "label": "qv-tickspan.exe (Wine)", "kind": "caption",
                     "argv": lambda wd: ["wine", str(WINDOWS_EXE)], "match": has_qv_title,
-                    "prepare": wine_prefix, "find_timeout": 60})
+                    "prepare": wine_prefix, "find_timeout": 60,
+                    # NOTE: Wine's tick count follows CLOCK_MONOTONIC_RAW, which drifts from
+                    # CLOCK_BOOTTIME wherever NTP slews the clock (185 ms apart on this machine).
+                    "clock": "raw"})
     out.append({"name": "conky", "label": "conky, update_interval 1", "kind": "uptime-text",
                 "argv": lambda wd: ["conky", "-c", str(wd / "conky.conf")],
                 "match": named("conky-bench"), "prepare": conky_config})
@@ -400,7 +420,8 @@ def subjects(skip_wine):
 
 
 COLUMNS = [
-    ("cpu_percent", "CPU, % of a core", "{:.2f}"),
+    ("cpu_percent", "CPU, % of a core (stat)", "{:.2f}"),
+    ("cpu_sched_percent", "CPU, % of a core (schedstat)", "{:.2f}"),
     ("switches_per_s", "voluntary switches/s", "{:.0f}"),
     ("rss_mib", "RSS, MiB", "{:.1f}"),
     ("private_mib", "private, MiB", "{:.1f}"),
@@ -422,7 +443,12 @@ def write_results(runs, startup, growth, sizes, seconds):
         medians[p] = {k: statistics.median(r[k] for r in rows) for k, _, _ in COLUMNS}
     lines = [
         f"Medians of {len(runs)} runs of {seconds} s each on a private Xvfb + openbox display "
-        f"(2-core machine). Wine's processes and wineserver are counted together.",
+        f"(2-core machine). Wine's processes and wineserver are counted together. CPU (stat) "
+        f"is user + system time from /proc/PID/stat, sampled at the kernel's tick; CPU "
+        f"(schedstat) is the scheduler's exact run time from /proc/PID/schedstat. Lag: for "
+        f"each change of the display the X server reports, the time since the second it shows "
+        f"began (the captions on their program's tick clock; conky on CLOCK_BOOTTIME and "
+        f"xclock on the wall clock, from damage events).",
         "",
         "| program | " + " | ".join(title for _, title, _ in COLUMNS) + " |",
         "|---" * (len(COLUMNS) + 1) + "|",
@@ -444,21 +470,27 @@ def write_results(runs, startup, growth, sizes, seconds):
     data = RESULTS / "desktop.dat"
     with data.open("w") as f:
         for p in programs:
-            f.write('"{}" {:.3f} {:.3f}\n'.format(p, medians[p]["cpu_percent"],
-                                                  medians[p]["private_mib"]))
+            f.write('"{}" {:.3f} {:.3f} {:.3f}\n'.format(
+                p, medians[p]["cpu_percent"], medians[p]["private_mib"],
+                medians[p]["lag_p99_ms"]))
     script = f"""
-set terminal pngcairo size 900,420 font ',10'
+set terminal pngcairo size 1200,440 font ',10'
 set output '{RESULTS / "desktop.png"}'
-set multiplot layout 1,2
+set termoption noenhanced
+set multiplot layout 1,3
 set style data histogram
 set style fill solid 0.8
 set boxwidth 0.7
-set xtics rotate by -20
+set xtics rotate by -25
 set grid ytics
-set title 'CPU, % of one core (lower is better)'
+set logscale y
+set title 'CPU, % of one core (log scale, lower is better)'
 plot '{data}' using 2:xtic(1) notitle lc rgb '#2e7d32'
-set title 'Private memory, MiB (lower is better)'
+set title 'Private memory, MiB (log scale, lower is better)'
 plot '{data}' using 3:xtic(1) notitle lc rgb '#1565c0'
+unset logscale y
+set title 'Lag of the shown second, p99, ms (lower is better)'
+plot '{data}' using 4:xtic(1) notitle lc rgb '#c62828'
 unset multiplot
 """
     subprocess.run(["gnuplot"], input=script.encode(), check=False)
@@ -472,10 +504,20 @@ def main():
     ap.add_argument("--warmup", type=float, default=3.0)
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--soak", type=int, default=0, help="also watch private memory this long")
+    ap.add_argument("--keep-soak", action="store_true",
+                    help="without --soak, keep the memory figures of the last results")
     ap.add_argument("--skip-wine", action="store_true")
+    ap.add_argument("--replot", action="store_true",
+                    help="rewrite the table and chart from bench/results/desktop.json")
     ap.add_argument("--only", action="append", help="measure only these subjects (linux, wine, "
                     "conky, xclock); results are then printed, not written")
     args = ap.parse_args()
+    if args.replot:
+        saved = json.loads((RESULTS / "desktop.json").read_text())
+        growth = saved["private_growth_kib"]
+        write_results(saved["runs"], saved["startup_ms"], tuple(growth) if growth else None,
+                      saved["sizes"], saved["seconds"])
+        return
     runs = []
     with Desktop() as desk:
         for i in range(args.runs):
@@ -491,6 +533,9 @@ def main():
             return
         startup = {"Linux": startup_ms(desk, [str(LINUX_EXE)], {}, 10)}
         growth = None
+        if args.keep_soak and (RESULTS / "desktop.json").exists():
+            kept = json.loads((RESULTS / "desktop.json").read_text())["private_growth_kib"]
+            growth = tuple(kept) if kept else None
         if args.soak:
             start, end = private_growth(desk, args.soak)
             growth = (start, end, args.soak)
