@@ -162,13 +162,13 @@ Fl_Color toFl(const Rgb& c) {
 
 // FLTK font numbers for the faces the designs name, registered on first use. FLTK's Xft
 // names carry the style in their first character: ' ' regular, 'B' bold.
-Fl_Font fontFor(const FontSpec& spec) {
+Fl_Font fontFor(const FontSpec& design) {
     static std::map<std::string, Fl_Font> registered;
     static Fl_Font next = FL_FREE_FONT;
-    if (spec.face.empty()) return spec.weight >= 700 ? FL_HELVETICA_BOLD : FL_HELVETICA;
+    if (design.face.empty()) return design.weight >= 700 ? FL_HELVETICA_BOLD : FL_HELVETICA;
     std::string name;
-    name.push_back(spec.weight >= 700 ? 'B' : ' ');
-    name.append(spec.face);
+    name.push_back(design.weight >= 700 ? 'B' : ' ');
+    name.append(design.face);
     auto it = registered.find(name);
     if (it != registered.end()) return it->second;
     const Fl_Font font = next++;

@@ -29,14 +29,14 @@ HFONT createGuiFont(UINT dpi, int systemDpi) {
     return CreateFontIndirectW(&lf);
 }
 
-HFONT createLabelFont(const FontSpec& spec, UINT dpi) {
+HFONT createLabelFont(const FontSpec& design, UINT dpi) {
     LOGFONTW lf{};
-    lf.lfHeight = -MulDiv(spec.pointSize, static_cast<int>(dpi), 72);
-    lf.lfWeight = spec.weight;
+    lf.lfHeight = -MulDiv(design.pointSize, static_cast<int>(dpi), 72);
+    lf.lfWeight = design.weight;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    const std::wstring face = widen(spec.face);
+    const std::wstring face = widen(design.face);
     face.copy(lf.lfFaceName, LF_FACESIZE - 1);
     return CreateFontIndirectW(&lf);
 }
@@ -265,10 +265,10 @@ void Win32Peer::createFonts() {
     fontDpi_ = d;
     HFONT gui = createGuiFont(d, platform_.systemDpi());
     for (NativeControl& c : controls_) {
-        const FontSpec& spec = c.control->design().font;
+        const FontSpec& designed = c.control->design().font;
         HFONT font = gui;
-        if (!spec.face.empty()) {
-            HFONT own = createLabelFont(spec, d);
+        if (!designed.face.empty()) {
+            HFONT own = createLabelFont(designed, d);
             if (own) {
                 if (c.ownFont) DeleteObject(c.ownFont);
                 c.ownFont = own;
