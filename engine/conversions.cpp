@@ -76,6 +76,40 @@ int roundedDigits(double value, char (&digits)[kSignificantDigits], int& exp) {
 
 }  // namespace
 
+std::size_t layoutDecimal(bool negative, const char* digits, int count, int power, int width,
+                          char* out) {
+    std::size_t n = 0;
+    if (negative) out[n++] = '-';
+    const int fractionDigits = count - 1 - power;  // digits the fixed form needs after the point
+    if (power >= width || fractionDigits > width) {
+        out[n++] = digits[0];
+        if (count > 1) {
+            out[n++] = '.';
+            std::memcpy(out + n, digits + 1, static_cast<std::size_t>(count - 1));
+            n += static_cast<std::size_t>(count - 1);
+        }
+        out[n++] = 'E';
+        out[n++] = power < 0 ? '-' : '+';
+        const int mag = power < 0 ? -power : power;
+        if (mag < 10) out[n++] = '0';
+        n = static_cast<std::size_t>(std::to_chars(out + n, out + n + 8, mag).ptr - out);
+    } else if (power < 0) {
+        out[n++] = '0';
+        out[n++] = '.';
+        for (int i = 0; i < -power - 1; ++i) out[n++] = '0';
+        std::memcpy(out + n, digits, static_cast<std::size_t>(count));
+        n += static_cast<std::size_t>(count);
+    } else {
+        for (int i = 0; i <= power; ++i) out[n++] = i < count ? digits[i] : '0';
+        if (count > power + 1) {
+            out[n++] = '.';
+            std::memcpy(out + n, digits + power + 1, static_cast<std::size_t>(count - power - 1));
+            n += static_cast<std::size_t>(count - power - 1);
+        }
+    }
+    return n;
+}
+
 NumberText realText(double value) {
     NumberText t;
     char* out = t.buf_.data();
@@ -84,40 +118,10 @@ NumberText realText(double value) {
         t.len_ = 1;
         return t;
     }
-    std::size_t n = 0;
-    if (value < 0) out[n++] = '-';
     char digits[kSignificantDigits];
     int exp = 0;
     const int nd = roundedDigits(value, digits, exp);
-
-    const int fractionDigits = nd - 1 - exp;  // digits the fixed form needs after the point
-    if (exp >= kSignificantDigits || fractionDigits > kSignificantDigits) {
-        out[n++] = digits[0];
-        if (nd > 1) {
-            out[n++] = '.';
-            std::memcpy(out + n, digits + 1, static_cast<std::size_t>(nd - 1));
-            n += static_cast<std::size_t>(nd - 1);
-        }
-        out[n++] = 'E';
-        out[n++] = exp < 0 ? '-' : '+';
-        const int mag = exp < 0 ? -exp : exp;
-        if (mag < 10) out[n++] = '0';
-        auto er = std::to_chars(out + n, out + t.buf_.size(), mag);
-        n = static_cast<std::size_t>(er.ptr - out);
-    } else if (exp < 0) {
-        out[n++] = '0';
-        out[n++] = '.';
-        for (int i = 0; i < -exp - 1; ++i) out[n++] = '0';
-        std::memcpy(out + n, digits, static_cast<std::size_t>(nd));
-        n += static_cast<std::size_t>(nd);
-    } else {
-        for (int i = 0; i <= exp; ++i) out[n++] = i < nd ? digits[i] : '0';
-        if (nd > exp + 1) {
-            out[n++] = '.';
-            std::memcpy(out + n, digits + exp + 1, static_cast<std::size_t>(nd - exp - 1));
-            n += static_cast<std::size_t>(nd - exp - 1);
-        }
-    }
+    const std::size_t n = layoutDecimal(value < 0, digits, nd, exp, kSignificantDigits, out);
     t.len_ = n;
     return t;
 }

@@ -33,6 +33,14 @@ NumberText unsignedText(std::uint64_t value);
 // after the point. The value must be finite.
 NumberText realText(double value);
 
+// Lays out a decimal number given as its significant digits (no trailing zeros, at least one)
+// and the power of ten of the first: fixed form ("0.125", "3", "-1500") unless the power reaches
+// `width` or the fixed form would need more than `width` digits after the point, then exponent
+// form ("1.15740740740741E-08", at least two exponent digits). Writes to `out`, which has room
+// for width + 10 characters, and returns the length.
+std::size_t layoutDecimal(bool negative, const char* digits, int count, int power, int width,
+                          char* out);
+
 enum class ReadStatus { Ok, NotANumber, OutOfRange };
 
 // Reads as much of a number as the text starts with, ignoring blanks, tabs and line feeds

@@ -1,5 +1,7 @@
 #include "setting_texts.h"
 
+#include "conversions.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -123,32 +125,8 @@ std::string singleText(float value) {
             n = scientificDigits(magnitude, -1, digits, power);
     }
 
-    std::string out;
-    if (value < 0) out += '-';
-    const int fractionDigits = n - 1 - power;  // places the fixed form needs after the point
-    if (power >= kSingleDigits || fractionDigits > kSingleDigits) {
-        out += digits[0];
-        if (n > 1) {
-            out += '.';
-            out.append(digits + 1, static_cast<std::size_t>(n - 1));
-        }
-        out += power < 0 ? "E-" : "E+";
-        const int mag = power < 0 ? -power : power;
-        if (mag < 10) out += '0';
-        char e[8];
-        out.append(e, std::to_chars(e, e + sizeof e, mag).ptr);
-    } else if (power < 0) {
-        out += "0.";
-        out.append(static_cast<std::size_t>(-power - 1), '0');
-        out.append(digits, static_cast<std::size_t>(n));
-    } else {
-        for (int i = 0; i <= power; ++i) out += i < n ? digits[i] : '0';
-        if (n > power + 1) {
-            out += '.';
-            out.append(digits + power + 1, static_cast<std::size_t>(n - power - 1));
-        }
-    }
-    return out;
+    char out[48];
+    return std::string(out, layoutDecimal(value < 0, digits, n, power, kSingleDigits, out));
 }
 
 std::string integer16Text(std::int16_t value) {
