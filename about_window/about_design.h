@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "window_design.h"
+#include "platform/window_design.h"
 
 namespace qv {
 

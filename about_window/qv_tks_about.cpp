@@ -1,8 +1,8 @@
-#include "qv_tks_about.h"
+#include "about_window/qv_tks_about.h"
 
-#include "about_design.h"
-#include "qv_tks_main.h"
-#include "uptime_steps.h"
+#include "about_window/about_design.h"
+#include "main_window/qv_tks_main.h"
+#include "engine/uptime_steps.h"
 
 namespace qv {
 

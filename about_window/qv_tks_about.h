@@ -2,8 +2,8 @@
 // QV_TKS_ABOUT: the product's titles, and the two options. A change of an option acts on the
 // main window at once (its check box and its timers) and is saved at once.
 
-#include "settings_store.h"
-#include "window.h"
+#include "settings/settings_store.h"
+#include "platform/window.h"
 
 namespace qv {
 

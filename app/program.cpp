@@ -1,6 +1,6 @@
-#include "program.h"
+#include "app/program.h"
 
-#include "handler_guard.h"
+#include "platform/handler_guard.h"
 
 namespace qv {
 

@@ -4,11 +4,11 @@
 
 #include <memory>
 
-#include "qv_tks_about.h"
-#include "qv_tks_main.h"
-#include "runtime.h"
-#include "settings_backend.h"
-#include "settings_store.h"
+#include "about_window/qv_tks_about.h"
+#include "main_window/qv_tks_main.h"
+#include "platform/runtime.h"
+#include "platform/settings_backend.h"
+#include "settings/settings_store.h"
 
 namespace qv {
 

@@ -9,8 +9,8 @@
 #include <new>
 #include <string>
 
-#include "field_board.h"
-#include "uptime_steps.h"
+#include "engine/field_board.h"
+#include "engine/uptime_steps.h"
 
 namespace {
 std::atomic<std::size_t> gAllocations{0};

@@ -1,4 +1,4 @@
-#include "conversions.h"
+#include "engine/conversions.h"
 
 #include <charconv>
 #include <cmath>

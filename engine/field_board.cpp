@@ -1,4 +1,4 @@
-#include "field_board.h"
+#include "engine/field_board.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "step_fault.h"
+#include "engine/step_fault.h"
 
 namespace qv {
 

@@ -1,9 +1,9 @@
-#include "uptime_steps.h"
+#include "engine/uptime_steps.h"
 
 #include <cmath>
 
-#include "conversions.h"
-#include "step_fault.h"
+#include "engine/conversions.h"
+#include "engine/step_fault.h"
 
 namespace qv {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "field_board.h"
-#include "tick_source.h"
+#include "engine/field_board.h"
+#include "engine/tick_source.h"
 
 namespace qv {
 

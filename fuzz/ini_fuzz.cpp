@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "ini_document.h"
+#include "platform/posix/ini_document.h"
 
 using qv::ini::Document;
 using qv::ini::Line;

@@ -5,8 +5,8 @@
 
 #include <array>
 
-#include "field_board.h"
-#include "window_design.h"
+#include "engine/field_board.h"
+#include "platform/window_design.h"
 
 namespace qv {
 

@@ -1,10 +1,10 @@
-#include "qv_tks_main.h"
+#include "main_window/qv_tks_main.h"
 
 #include <cmath>
 
-#include "conversions.h"
-#include "handler_guard.h"
-#include "main_design.h"
+#include "engine/conversions.h"
+#include "platform/handler_guard.h"
+#include "main_window/main_design.h"
 
 namespace qv {
 

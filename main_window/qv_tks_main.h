@@ -9,12 +9,12 @@
 #include <string>
 #include <string_view>
 
-#include "field_board.h"
-#include "runtime.h"
-#include "settings_store.h"
-#include "timer_scheduler.h"
-#include "uptime_steps.h"
-#include "window.h"
+#include "engine/field_board.h"
+#include "platform/runtime.h"
+#include "settings/settings_store.h"
+#include "platform/timer_scheduler.h"
+#include "engine/uptime_steps.h"
+#include "platform/window.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "geometry.h"
+#include "platform/geometry.h"
 
 #include <algorithm>
 #include <cmath>

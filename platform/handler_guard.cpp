@@ -1,4 +1,4 @@
-#include "handler_guard.h"
+#include "platform/handler_guard.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "memory_settings.h"
+#include "platform/memory_settings.h"
 
 namespace qv {
 

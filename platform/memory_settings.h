@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "settings_backend.h"
+#include "platform/settings_backend.h"
 
 namespace qv {
 

@@ -1,6 +1,6 @@
-#include "runtime.h"
+#include "platform/runtime.h"
 
-#include "handler_guard.h"
+#include "platform/handler_guard.h"
 
 namespace qv {
 

@@ -7,12 +7,12 @@
 #include <optional>
 #include <vector>
 
-#include "clock.h"
-#include "geometry.h"
-#include "tick_source.h"
-#include "timer_scheduler.h"
-#include "window.h"
-#include "window_order.h"
+#include "platform/clock.h"
+#include "platform/geometry.h"
+#include "engine/tick_source.h"
+#include "platform/timer_scheduler.h"
+#include "platform/window.h"
+#include "platform/window_order.h"
 
 namespace qv {
 

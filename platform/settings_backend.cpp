@@ -1,8 +1,8 @@
-#include "settings_backend.h"
+#include "platform/settings_backend.h"
 
 #include <charconv>
 
-#include "handler_guard.h"
+#include "platform/handler_guard.h"
 
 namespace qv {
 

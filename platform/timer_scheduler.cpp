@@ -1,8 +1,8 @@
-#include "timer_scheduler.h"
+#include "platform/timer_scheduler.h"
 
 #include <algorithm>
 
-#include "handler_guard.h"
+#include "platform/handler_guard.h"
 
 namespace qv {
 

@@ -1,9 +1,9 @@
-#include "window.h"
+#include "platform/window.h"
 
 #include <algorithm>
 
-#include "handler_guard.h"
-#include "runtime.h"
+#include "platform/handler_guard.h"
+#include "platform/runtime.h"
 
 namespace qv {
 

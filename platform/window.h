@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "geometry.h"
-#include "window_design.h"
-#include "window_order.h"
+#include "platform/geometry.h"
+#include "platform/window_design.h"
+#include "platform/window_order.h"
 
 namespace qv {
 

@@ -1,7 +1,7 @@
 # Shared by scripts/test and scripts/run: installs what is missing from Debian's packages.
 
 # The Debian packages the build and the tests need.
-QV_PACKAGES="cmake make g++ git googletest libgtest-dev libbenchmark-dev locales
+QV_PACKAGES="cmake ninja-build make g++ git googletest libgtest-dev libbenchmark-dev locales
   g++-mingw-w64-x86-64-posix wine wine64
   libfltk1.3-dev libx11-dev libxrandr-dev libxinerama-dev fonts-liberation fonts-dejavu-core
   xvfb openbox xdotool wmctrl x11-utils imagemagick python3 dpkg-dev

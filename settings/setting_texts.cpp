@@ -1,6 +1,6 @@
-#include "setting_texts.h"
+#include "settings/setting_texts.h"
 
-#include "conversions.h"
+#include "engine/conversions.h"
 
 #include <charconv>
 #include <cmath>

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "setting_texts.h"
-#include "settings_backend.h"
+#include "settings/setting_texts.h"
+#include "platform/settings_backend.h"
 
 namespace qv {
 

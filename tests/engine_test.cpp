@@ -12,10 +12,10 @@
 #include <random>
 #include <string>
 
-#include "conversions.h"
-#include "field_board.h"
-#include "step_fault.h"
-#include "uptime_steps.h"
+#include "engine/conversions.h"
+#include "engine/field_board.h"
+#include "engine/step_fault.h"
+#include "engine/uptime_steps.h"
 
 using namespace qv;
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "x11_desktop.h"
+#include "platform/fltk/x11_desktop.h"
 
 namespace qv::x11 {
 namespace {

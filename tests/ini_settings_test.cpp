@@ -28,10 +28,10 @@
 #include <thread>
 #include <vector>
 
-#include "ini_document.h"
-#include "ini_settings.h"
-#include "memory_settings.h"
-#include "settings_store.h"
+#include "platform/posix/ini_document.h"
+#include "platform/posix/ini_settings.h"
+#include "platform/memory_settings.h"
+#include "settings/settings_store.h"
 
 using namespace qv;
 using namespace std::string_literals;

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "memory_settings.h"
-#include "settings_store.h"
-#include "settings_wide_text.h"
-#include "win32_settings.h"
+#include "platform/memory_settings.h"
+#include "settings/settings_store.h"
+#include "platform/win32/settings_wide_text.h"
+#include "platform/win32/win32_settings.h"
 
 using namespace qv;
 using win32settings::narrowFromWide;

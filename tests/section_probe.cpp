@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "settings_backend.h"
+#include "platform/settings_backend.h"
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--wait") == 0) {

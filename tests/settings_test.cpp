@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "memory_settings.h"
-#include "settings_store.h"
+#include "platform/memory_settings.h"
+#include "settings/settings_store.h"
 
 using namespace qv;
 

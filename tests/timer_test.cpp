@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "field_board.h"
-#include "handler_guard.h"
-#include "headless/headless_loop.h"
-#include "headless/virtual_clock.h"
-#include "timer_scheduler.h"
+#include "engine/field_board.h"
+#include "platform/handler_guard.h"
+#include "platform/headless/headless_loop.h"
+#include "platform/headless/virtual_clock.h"
+#include "platform/timer_scheduler.h"
 
 using namespace qv;
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "about_design.h"
-#include "handler_guard.h"
-#include "headless/headless_platform.h"
-#include "memory_settings.h"
-#include "program.h"
+#include "about_window/about_design.h"
+#include "platform/handler_guard.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/memory_settings.h"
+#include "app/program.h"
 
 using namespace qv;
 using Op = MemorySettingsBackend::Op;

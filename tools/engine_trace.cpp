@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "conversions.h"
-#include "field_board.h"
-#include "uptime_steps.h"
+#include "engine/conversions.h"
+#include "engine/field_board.h"
+#include "engine/uptime_steps.h"
 
 namespace {
 

@@ -11,7 +11,7 @@ foreach(size input IN ZIP_LISTS SIZES INPUTS)
     string(APPEND table "    EmbeddedPng{${size}, kIcon${size}, sizeof kIcon${size}},\n")
 endforeach()
 file(WRITE "${OUTPUT}.tmp" "// Generated from assets/ by embed_icons.cmake; do not edit.
-#include \"embedded_icons.h\"
+#include \"platform/fltk/embedded_icons.h\"
 
 namespace qv {
 namespace {

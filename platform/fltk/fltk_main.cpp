@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <exception>
 
-#include "fltk_platform.h"
-#include "handler_guard.h"
-#include "ini_settings.h"
-#include "program.h"
+#include "platform/fltk/fltk_platform.h"
+#include "platform/handler_guard.h"
+#include "platform/posix/ini_settings.h"
+#include "app/program.h"
 
 int main() {
     try {

@@ -1,4 +1,4 @@
-#include "fltk_peer.h"
+#include "platform/fltk/fltk_peer.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -18,9 +18,9 @@
 #include <map>
 #include <string>
 
-#include "fltk_platform.h"
-#include "handler_guard.h"
-#include "x11_desktop.h"
+#include "platform/fltk/fltk_platform.h"
+#include "platform/handler_guard.h"
+#include "platform/fltk/x11_desktop.h"
 
 namespace qv {
 

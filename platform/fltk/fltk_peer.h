@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "window.h"
+#include "platform/window.h"
 
 class Fl_Widget;
 

@@ -1,4 +1,4 @@
-#include "fltk_platform.h"
+#include "platform/fltk/fltk_platform.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_PNG_Image.H>
@@ -16,10 +16,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "embedded_icons.h"
-#include "fltk_peer.h"
-#include "handler_guard.h"
-#include "x11_desktop.h"
+#include "platform/fltk/embedded_icons.h"
+#include "platform/fltk/fltk_peer.h"
+#include "platform/handler_guard.h"
+#include "platform/fltk/x11_desktop.h"
 
 namespace qv {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "runtime.h"
+#include "platform/runtime.h"
 
 class Fl_RGB_Image;
 

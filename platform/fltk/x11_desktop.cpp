@@ -1,4 +1,4 @@
-#include "x11_desktop.h"
+#include "platform/fltk/x11_desktop.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "geometry.h"
+#include "platform/geometry.h"
 
 namespace qv::x11 {
 

@@ -1,4 +1,4 @@
-#include "headless/headless_loop.h"
+#include "platform/headless/headless_loop.h"
 
 namespace qv {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "headless/virtual_clock.h"
-#include "timer_scheduler.h"
+#include "platform/headless/virtual_clock.h"
+#include "platform/timer_scheduler.h"
 
 namespace qv {
 

@@ -1,8 +1,8 @@
-#include "headless/headless_platform.h"
+#include "platform/headless/headless_platform.h"
 
 #include <algorithm>
 
-#include "headless/headless_loop.h"
+#include "platform/headless/headless_loop.h"
 
 namespace qv {
 

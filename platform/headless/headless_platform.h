@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "headless/virtual_clock.h"
-#include "runtime.h"
+#include "platform/headless/virtual_clock.h"
+#include "platform/runtime.h"
 
 namespace qv {
 

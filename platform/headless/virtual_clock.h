@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "clock.h"
-#include "tick_source.h"
+#include "platform/clock.h"
+#include "engine/tick_source.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "ini_settings.h"
+#include "platform/posix/ini_settings.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "ini_document.h"
+#include "platform/posix/ini_document.h"
 
 namespace qv {
 

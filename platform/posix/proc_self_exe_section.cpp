@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ini_settings.h"
+#include "platform/posix/ini_settings.h"
 
 namespace qv {
 

@@ -7,7 +7,7 @@ add_library(qv_win32 STATIC
     ${QV_WIN32_DIR}/win32_platform.cpp
     ${QV_WIN32_DIR}/win32_text.cpp
     ${QV_WIN32_DIR}/win32_window.cpp)
-target_include_directories(qv_win32 PUBLIC ${QV_WIN32_DIR})
+qv_defaults(qv_win32)
 # Windows 10 declarations; the newer functions are looked up at run time so that the program
 # still starts on Windows 7 and 8.
 target_compile_definitions(qv_win32 PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
@@ -35,6 +35,7 @@ endif()
 
 add_executable(qv-tickspan WIN32 ${QV_WIN32_DIR}/win32_main.cpp
                                  ${CMAKE_CURRENT_BINARY_DIR}/qv-tickspan.rc)
+qv_defaults(qv-tickspan)
 target_link_libraries(qv-tickspan PRIVATE qv_win32 qv_app qv_win32_settings)
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/qv-tickspan.rc PROPERTIES
                             OBJECT_DEPENDS "${QV_ICON_FILE};${QV_MANIFEST_FILE}")

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "settings_wide_text.h"
-#include "win32_settings.h"
+#include "platform/win32/settings_wide_text.h"
+#include "platform/win32/win32_settings.h"
 
 namespace qv {
 

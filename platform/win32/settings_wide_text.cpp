@@ -1,4 +1,4 @@
-#include "settings_wide_text.h"
+#include "platform/win32/settings_wide_text.h"
 
 namespace qv::win32settings {
 

@@ -4,11 +4,11 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
-#include "handler_guard.h"
-#include "program.h"
-#include "win32_platform.h"
-#include "win32_settings.h"
-#include "win32_text.h"
+#include "platform/handler_guard.h"
+#include "app/program.h"
+#include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_settings.h"
+#include "platform/win32/win32_text.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A GUI program has no console: reports go to the debugger output as well.

@@ -1,11 +1,11 @@
-#include "win32_platform.h"
+#include "platform/win32/win32_platform.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "handler_guard.h"
-#include "win32_text.h"
-#include "win32_window.h"
+#include "platform/handler_guard.h"
+#include "platform/win32/win32_text.h"
+#include "platform/win32/win32_window.h"
 
 namespace qv::win32ui {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "runtime.h"
+#include "platform/runtime.h"
 
 namespace qv::win32ui {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings_backend.h"
+#include "platform/settings_backend.h"
 
 namespace qv {
 

@@ -1,13 +1,13 @@
-#include "win32_window.h"
+#include "platform/win32/win32_window.h"
 
 #include <algorithm>
 #include <climits>
 #include <stdexcept>
 
-#include "handler_guard.h"
-#include "runtime.h"
-#include "win32_platform.h"
-#include "win32_text.h"
+#include "platform/handler_guard.h"
+#include "platform/runtime.h"
+#include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_text.h"
 
 namespace qv::win32ui {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "window.h"
+#include "platform/window.h"
 
 namespace qv::win32ui {
 
