@@ -50,6 +50,8 @@ inline constexpr std::array<ControlDesign, 9> kControls{{
             1),
 }};
 
+static_assert(showsNoTextBox(kControls));
+
 }  // namespace about_design
 
 inline constexpr WindowDesign kAboutDesign{

@@ -1,14 +1,12 @@
 #include "app/program.h"
 
-#include "platform/handler_guard.h"
-
 namespace qv {
 
-Program::Program(Platform& platform, SettingsBackend& store, const SectionSource& section)
-    : runtime(platform),
-      settings(store, section),
+Program::Program(Backend& backend)
+    : runtime(backend),
+      settings(backend.settingsBackend(), backend.executableSection()),
       main(runtime, settings),
-      about(runtime, settings) {
+      about(runtime, settings, main) {
     main.setAboutWindow(&about);
 }
 
@@ -17,8 +15,7 @@ int Program::run() {
 }
 
 void Program::start() {
-    runtime.setStartupWindow(main);
-    HandlerGuard::instance().run(main.design().name, [&] { main.show(); });
+    runtime.start(main);
 }
 
 }  // namespace qv

@@ -70,9 +70,8 @@ constexpr Quotient kQuotients[] = {
 
 }  // namespace
 
-void samplingStep(FieldBoard& board, const TickSource& ticks) {
-    const std::uint64_t t = ticks.millisecondsSinceStart();
-    board.setText(Field::START_TB, unsignedText(t));
+void samplingStep(FieldBoard& board, std::uint64_t tickCount) {
+    board.setText(Field::START_TB, unsignedText(tickCount));
     for (const Quotient& q : kQuotients) {
         const double unit = lenient(board, q.unit);
         const double start = lenient(board, Field::START_TB);
@@ -113,23 +112,22 @@ void secondStep(FieldBoard& board) {
     board.setText(Field::SECONDS_DIFFERENCE_ROUNDED_TB, integerText(board.SecondsWhole));
 }
 
-void composeTitle(const FieldBoard& board, std::string& scratch, CaptionTarget& caption) {
+std::string_view composeTitle(const FieldBoard& board, std::string& scratch) {
     scratch.assign(kTitlePrefix);
     scratch.append(board.text(Field::DAYS_ROUNDED_TB)).append("d, ");
     scratch.append(board.text(Field::HOURS_ROUNDED_TB)).append("h, ");
     scratch.append(board.text(Field::MINUTES_DIFFERENCE_ROUNDED_TB)).append("m, ");
     scratch.append(board.text(Field::SECONDS_DIFFERENCE_ROUNDED_TB)).append("s");
-    caption.setCaption(scratch);
+    return scratch;
 }
 
-void runOnePass(FieldBoard& board, const TickSource& ticks, std::string& scratch,
-                CaptionTarget& caption) {
-    samplingStep(board, ticks);
+std::string_view runOnePass(FieldBoard& board, std::uint64_t tickCount, std::string& scratch) {
+    samplingStep(board, tickCount);
     dayStep(board);
     hourStep(board);
     minuteStep(board);
     secondStep(board);
-    composeTitle(board, scratch, caption);
+    return composeTitle(board, scratch);
 }
 
 }  // namespace qv

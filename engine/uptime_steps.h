@@ -3,27 +3,20 @@
 // computes, and writes its results back as text before any further use; none keeps anything
 // of its own between runs, and none calls another.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "engine/field_board.h"
-#include "engine/tick_source.h"
 
 namespace qv {
 
 inline constexpr std::string_view kTitlePrefix = "QV-TICKSPAN: ";
 inline constexpr std::string_view kDisabledTitle = "QV-TICKSPAN: TIMERS DISABLED !!!";
 
-// Where the title composer puts the running title: the main window's caption.
-class CaptionTarget {
-  public:
-    virtual ~CaptionTarget() = default;
-    virtual void setCaption(std::string_view caption) = 0;
-};
-
-// Samples the tick source once and writes the tick count, its seven unit quotients, the mirror
-// of the days and DaysWhole.
-void samplingStep(FieldBoard& board, const TickSource& ticks);
+// Writes the tick count (milliseconds since the system started, as the caller sampled it once),
+// its seven unit quotients, the mirror of the days and DaysWhole.
+void samplingStep(FieldBoard& board, std::uint64_t tickCount);
 // Whole days as text.
 void dayStep(FieldBoard& board);
 // Hours beyond the whole days already shown; the whole hours among them.
@@ -32,12 +25,13 @@ void hourStep(FieldBoard& board);
 void minuteStep(FieldBoard& board);
 // Seconds beyond the whole minutes; the whole seconds among them.
 void secondStep(FieldBoard& board);
-// Joins the four whole-count texts into the running title and sets it as the caption, on every
-// run. `scratch` holds the title between runs so that composing it does not allocate.
-void composeTitle(const FieldBoard& board, std::string& scratch, CaptionTarget& caption);
+// Joins the four whole-count texts into the running title, composed afresh on every run, and
+// returns it; it lives in `scratch`, which keeps its storage between runs so that composing does
+// not allocate.
+std::string_view composeTitle(const FieldBoard& board, std::string& scratch);
 
-// One pass of all six handlers in the start-up order, which settles the board in one pass.
-void runOnePass(FieldBoard& board, const TickSource& ticks, std::string& scratch,
-                CaptionTarget& caption);
+// One pass of all six handlers in the start-up order, which settles the board in one pass;
+// returns the title.
+std::string_view runOnePass(FieldBoard& board, std::uint64_t tickCount, std::string& scratch);
 
 }  // namespace qv

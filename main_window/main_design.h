@@ -30,7 +30,7 @@ constexpr ControlDesign hidden(ControlKind kind, std::string_view name, std::str
 
 // A line from (x1, y1) to (x2, y2); it takes no focus.
 constexpr ControlDesign line(std::string_view name, int x1, int y1, int x2, int y2) {
-    return designControl(ControlKind::Line, name, "", x1, y1, x2, y2, kNoTabIndex);
+    return designControl(ControlKind::Line, name, "", x1, y1, x2 - x1, y2 - y1, kNoTabIndex);
 }
 
 using K = ControlKind;
@@ -83,6 +83,8 @@ inline constexpr std::array<ControlDesign, 43> kControls{{
     // The one visible control: a vertical separator in the window-text colour.
     line("Line1", 5160, 1320, 5160, 5400),
 }};
+
+static_assert(showsNoTextBox(kControls));
 
 }  // namespace main_design
 

@@ -16,6 +16,14 @@ struct PixelRect {
     friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
+// A line from (x1, y1) to (x2, y2), both end points drawn.
+struct PixelLine {
+    int x1 = 0;
+    int y1 = 0;
+    int x2 = 0;
+    int y2 = 0;
+};
+
 struct Monitor {
     PixelRect full;  // the whole monitor
     PixelRect work;  // less task bars and docks

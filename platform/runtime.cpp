@@ -1,31 +1,34 @@
 #include "platform/runtime.h"
 
 #include "platform/handler_guard.h"
+#include "platform/window.h"
 
 namespace qv {
 
-Runtime::Runtime(Platform& platform) : platform_(platform), scheduler_(platform.clock()) {
-    scheduler_.setOnScheduleChanged([this] { platform_.wakeAfter(scheduler_.msUntilNextDue()); });
+Runtime::Runtime(Backend& backend)
+    : backend_(backend), scheduler_([&backend] { return backend.monotonicMs(); }) {
+    scheduler_.setOnScheduleChanged([this] { backend_.wakeAfter(scheduler_.msUntilNextDue()); });
+    backend_.connect(*this);
 }
 
 Runtime::~Runtime() {
+    backend_.disconnect();
     scheduler_.setOnScheduleChanged(nullptr);
 }
 
 int Runtime::run(Window& startup) {
-    startup_ = &startup;
-    HandlerGuard::instance().run(startup.design().name, [&] { startup.show(); });
-    if (!ended_) platform_.runLoop();
+    start(startup);
+    if (!ended_) backend_.runLoop();
     HandlerGuard::instance().flushRepeats();
     return 0;
 }
 
-void Runtime::timerWake() {
-    scheduler_.runDue();
-    platform_.wakeAfter(scheduler_.msUntilNextDue());
+void Runtime::start(Window& startup) {
+    startup_ = &startup;
+    HandlerGuard::instance().run(startup.design().name, [&] { startup.show(); });
 }
 
-void Runtime::requestEnd() {
+void Runtime::endSession() {
     if (ended_) return;
     // Newest first: a modal window closes (and saves) before the window that owns it.
     while (!open_.empty()) {
@@ -38,8 +41,23 @@ void Runtime::requestEnd() {
 
 void Runtime::startupClosed() {
     ended_ = true;
-    platform_.wakeAfter(std::nullopt);
-    platform_.quit();
+    backend_.wakeAfter(std::nullopt);
+    backend_.quit();
 }
+
+namespace input {
+
+void timerDue(Runtime& runtime) noexcept {
+    HandlerGuard::instance().run("timers", [&] {
+        runtime.scheduler_.runDue();
+        runtime.backend_.wakeAfter(runtime.scheduler_.msUntilNextDue());
+    });
+}
+
+void endOfSession(Runtime& runtime) noexcept {
+    HandlerGuard::instance().run("end of session", [&] { runtime.endSession(); });
+}
+
+}  // namespace input
 
 }  // namespace qv

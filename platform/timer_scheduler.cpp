@@ -34,7 +34,7 @@ std::int64_t TimerScheduler::effectivePeriod(std::int64_t periodMs) {
 }
 
 void TimerScheduler::armFromNow(Timer& t) {
-    t.dueMs_ = clock_.nowMs() + effectivePeriod(t.periodMs_);
+    t.dueMs_ = nowMs_() + effectivePeriod(t.periodMs_);
 }
 
 void TimerScheduler::changed() {
@@ -44,12 +44,11 @@ void TimerScheduler::changed() {
 void TimerScheduler::runDue() {
     if (running_) return;
     running_ = true;
-    const std::int64_t now = clock_.nowMs();
+    const std::int64_t now = nowMs_();
     for (Timer& t : timers_) {
         // A handler may disable a later timer, or enable one: test each at its turn.
         if (!t.enabled_ || t.periodMs_ <= 0 || t.dueMs_ > now) continue;
         t.dueMs_ = now + effectivePeriod(t.periodMs_);
-        ++ticks_;
         HandlerGuard::instance().run(t.name_, t.handler_);
     }
     running_ = false;
@@ -62,7 +61,7 @@ std::optional<std::int64_t> TimerScheduler::msUntilNextDue() const {
         if (!due || t.dueMs_ < *due) due = t.dueMs_;
     }
     if (!due) return std::nullopt;
-    return std::max<std::int64_t>(0, *due - clock_.nowMs());
+    return std::max<std::int64_t>(0, *due - nowMs_());
 }
 
 }  // namespace qv

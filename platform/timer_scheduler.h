@@ -3,7 +3,8 @@
 // has elapsed yields one tick, however long the loop was busy; ticks never accumulate, and the
 // next period counts from the moment the tick is delivered. Periods shorter than the resolution
 // fire once per resolution step, as a 1 ms window timer does on Windows. A backend only supplies
-// "wake me after N ms" and calls runDue() when woken.
+// a clock and "wake me after N ms" (platform/backend.h); the runtime runs the due timers when
+// woken.
 
 #include <cstdint>
 #include <deque>
@@ -12,8 +13,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-
-#include "platform/clock.h"
 
 namespace qv {
 
@@ -48,7 +47,8 @@ class Timer {
 
 class TimerScheduler {
   public:
-    explicit TimerScheduler(const MonotonicClock& clock) : clock_(clock) {}
+    // `nowMs` reads milliseconds on a clock that never goes backwards.
+    explicit TimerScheduler(std::function<std::int64_t()> nowMs) : nowMs_(std::move(nowMs)) {}
     TimerScheduler(const TimerScheduler&) = delete;
     TimerScheduler& operator=(const TimerScheduler&) = delete;
 
@@ -76,22 +76,17 @@ class TimerScheduler {
         onEnabledChanged_ = std::move(observer);
     }
 
-    const MonotonicClock& clock() const { return clock_; }
-    // Total ticks delivered since creation (for tests and benchmarks).
-    std::uint64_t ticksDelivered() const { return ticks_; }
-
   private:
     friend class Timer;
     static std::int64_t effectivePeriod(std::int64_t periodMs);
     void armFromNow(Timer& t);
     void changed();
 
-    const MonotonicClock& clock_;
+    std::function<std::int64_t()> nowMs_;
     std::deque<Timer> timers_;  // stable addresses
     std::function<void()> onChanged_;
     std::function<void(const Timer&)> onEnabledChanged_;
     bool running_ = false;
-    std::uint64_t ticks_ = 0;
 };
 
 }  // namespace qv

@@ -1,11 +1,22 @@
 #include "platform/window.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "platform/handler_guard.h"
 #include "platform/runtime.h"
 
 namespace qv {
+
+namespace {
+
+// The tab order's key: controls without a tab index come after all others.
+int tabKey(const Control* c) {
+    const int tab = c->design().tabIndex;
+    return tab == kNoTabIndex ? std::numeric_limits<int>::max() : tab;
+}
+
+}  // namespace
 
 // ---- Control ----
 
@@ -18,8 +29,18 @@ Control::Control(Window& window, const ControlDesign& design)
 
 bool Control::focusable() const {
     return design_.visible && design_.tabIndex != kNoTabIndex &&
-           (design_.kind == ControlKind::TextBox || design_.kind == ControlKind::CheckBox ||
-            design_.kind == ControlKind::PushButton);
+           (design_.kind == ControlKind::CheckBox || design_.kind == ControlKind::PushButton);
+}
+
+PixelRect Control::pixelRect(int dpi) const {
+    return {sizeTwipsToPixels(design_.left, dpi), sizeTwipsToPixels(design_.top, dpi),
+            sizeTwipsToPixels(design_.width, dpi), sizeTwipsToPixels(design_.height, dpi)};
+}
+
+PixelLine Control::lineEnds(int dpi) const {
+    return {sizeTwipsToPixels(design_.left, dpi), sizeTwipsToPixels(design_.top, dpi),
+            sizeTwipsToPixels(design_.left + design_.width, dpi),
+            sizeTwipsToPixels(design_.top + design_.height, dpi)};
 }
 
 void Control::setText(std::string_view text) {
@@ -55,11 +76,6 @@ WindowHandle Window::handle() const {
     return peer_ ? peer_->handle() : 0;
 }
 
-template <class F>
-void Window::guarded(std::string_view what, F&& f) {
-    HandlerGuard::instance().run(what, std::forward<F>(f));
-}
-
 void Window::setCaption(std::string_view caption) {
     if (caption_ == caption) return;
     caption_.assign(caption);
@@ -84,12 +100,12 @@ void Window::setHeight(float twips) {
 }
 
 PixelRect Window::outerPixels() const {
-    const Platform& platform = runtime_.platform();
-    const int systemDpi = platform.systemDpi();
+    const Backend& backend = runtime_.backend();
+    const int systemDpi = backend.systemDpi();
     PixelRect r;
     r.x = positionTwipsToPixels(left_, systemDpi);
     r.y = positionTwipsToPixels(top_, systemDpi);
-    const auto monitors = platform.monitors();
+    const auto monitors = backend.monitors();
     const Monitor* m = nearestMonitor({r.x, r.y, 1, 1}, monitors);
     const int dpi = m ? m->dpi : systemDpi;
     r.width = std::max(1, sizeTwipsToPixels(width_, dpi));
@@ -120,12 +136,9 @@ Control* Window::control(std::string_view name) const {
 
 void Window::focusNext(bool reverse) {
     std::vector<Control*> order;
-    for (const auto& c : controls_)
-        if (c->focusable()) order.push_back(c.get());
+    for (Control* c : shownControls_)
+        if (c->focusable()) order.push_back(c);
     if (order.empty()) return;
-    std::stable_sort(order.begin(), order.end(), [](Control* a, Control* b) {
-        return a->design().tabIndex < b->design().tabIndex;
-    });
     auto it = std::find(order.begin(), order.end(), focus_);
     std::size_t i = 0;
     if (it != order.end()) {
@@ -136,34 +149,38 @@ void Window::focusNext(bool reverse) {
     if (peer_) peer_->focusControl(*focus_);
 }
 
-void Window::load() {
-    if (peer_) return;
+void Window::build() {
     controls_.clear();
-    for (const ControlDesign& d : design_.controls)
+    shownControls_.clear();
+    for (const ControlDesign& d : design_.controls) {
         controls_.push_back(std::make_unique<Control>(*this, d));
+        if (d.visible) shownControls_.push_back(controls_.back().get());
+    }
+    std::stable_sort(shownControls_.begin(), shownControls_.end(),
+                     [](const Control* a, const Control* b) { return tabKey(a) < tabKey(b); });
     caption_.assign(design_.caption);
     // The platform window starts at the designed client size; the load handler then places it.
     width_ = static_cast<float>(design_.clientWidth);
     height_ = static_cast<float>(design_.clientHeight);
     focus_ = nullptr;
     controlsCreated();
-    peer_ = runtime_.platform().createPeer(*this, owner_);
+    peer_ = runtime_.backend().createPeer(*this, owner_);
     runtime_.windowOpened(this);
     peer_->setCaption(caption_);
     applyGeometry();
-    Form_Load();
+    load();
 }
 
 void Window::show() {
-    load();
+    if (!peer_) build();
     if (!peer_) return;  // the load handler closed it
     // A window saved on a monitor that is gone comes back where the user can reach it.
     const PixelRect r = outerPixels();
-    const auto monitors = runtime_.platform().monitors();
+    const auto monitors = runtime_.backend().monitors();
     const int titleBar = peer_->frameExtents().top;
     const PixelRect reachable = keepReachable(r, titleBar, monitors);
     if (reachable.x != r.x || reachable.y != r.y) {
-        const int systemDpi = runtime_.platform().systemDpi();
+        const int systemDpi = runtime_.backend().systemDpi();
         left_ = static_cast<float>(positionPixelsToTwips(reachable.x, systemDpi));
         top_ = static_cast<float>(positionPixelsToTwips(reachable.y, systemDpi));
         applyGeometry();
@@ -177,13 +194,13 @@ void Window::showModal(Window& owner) {
     owner_ = &owner;
     if (owner.inputBlockers_++ == 0 && owner.peer_) owner.peer_->setInputEnabled(false);
     show();
-    if (peer_) runtime_.platform().runModalLoop(*this);
+    if (peer_) runtime_.backend().runModalLoop(*this);
 }
 
 void Window::close() {
     if (!peer_ || closing_) return;
     closing_ = true;
-    Form_Unload();
+    unload();
     // The owner takes input again before this window goes, so activation returns to it.
     if (owner_) {
         if (--owner_->inputBlockers_ == 0 && owner_->peer_) owner_->peer_->setInputEnabled(true);
@@ -191,6 +208,7 @@ void Window::close() {
     }
     peer_.reset();
     runtime_.windowClosed(this);
+    shownControls_.clear();
     controls_.clear();
     focus_ = nullptr;
     shown_ = false;
@@ -199,54 +217,79 @@ void Window::close() {
     if (runtime_.startupWindow() == this) runtime_.startupClosed();
 }
 
-void Window::platformDoubleClick() {
-    if (!acceptsInput()) return;
-    guarded(design_.name, [&] { Form_DblClick(); });
+// ---- The entries a backend reports to ----
+
+namespace input {
+
+namespace {
+
+template <class F>
+void guarded(std::string_view entry, F&& f) noexcept {
+    HandlerGuard::instance().run(entry, std::forward<F>(f));
 }
 
-void Window::platformCloseRequest() {
-    if (!acceptsInput()) return;
-    guarded(design_.name, [&] { close(); });
+// Runs a control's handler from a copy: the handler may close the window, and the control with
+// it.
+void runHandler(Control& control, std::function<void()> Control::*handler) noexcept {
+    guarded(control.name(), [&] {
+        if (const auto copy = control.*handler) copy();
+    });
 }
 
-void Window::platformMoved(int outerX, int outerY) {
+}  // namespace
+
+void closeCommand(Window& window) noexcept {
+    if (!window.acceptsInput()) return;
+    guarded(window.design().name, [&] { window.close(); });
+}
+
+void doubleClick(Window& window) noexcept {
+    if (!window.acceptsInput()) return;
+    guarded(window.design().name, [&] { window.doubleClick(); });
+}
+
+void moved(Window& window, int outerX, int outerY) noexcept {
     // Only a real move changes the position in twips: the platform echoing the place the
     // program asked for leaves the twips exactly as they were set.
-    if (lastRequested_ && lastRequested_->x == outerX && lastRequested_->y == outerY) return;
-    const int systemDpi = runtime_.platform().systemDpi();
-    left_ = static_cast<float>(positionPixelsToTwips(outerX, systemDpi));
-    top_ = static_cast<float>(positionPixelsToTwips(outerY, systemDpi));
-    if (lastRequested_) {
-        lastRequested_->x = outerX;
-        lastRequested_->y = outerY;
+    std::optional<PixelRect>& requested = window.lastRequested_;
+    if (requested && requested->x == outerX && requested->y == outerY) return;
+    const int systemDpi = window.runtime().backend().systemDpi();
+    window.left_ = static_cast<float>(positionPixelsToTwips(outerX, systemDpi));
+    window.top_ = static_cast<float>(positionPixelsToTwips(outerY, systemDpi));
+    if (requested) {
+        requested->x = outerX;
+        requested->y = outerY;
     }
 }
 
-void Window::platformFrameChanged() {
-    applyGeometry();
+void frameChanged(Window& window) noexcept {
+    guarded(window.design().name, [&] { window.applyGeometry(); });
 }
 
-void Window::platformButtonClicked(Control& control) {
-    if (!acceptsInput()) return;
-    guarded(control.name(), [handler = control.onClick] {
-        if (handler) handler();
-    });
+void focusMoved(Control& control) noexcept {
+    control.window().focus_ = &control;
 }
 
-void Window::platformCheckBoxToggled(Control& control, int newValue) {
-    if (!acceptsInput()) {
+void buttonClicked(Control& button) noexcept {
+    if (!button.window().acceptsInput()) return;
+    runHandler(button, &Control::onClick);
+}
+
+void checkBoxToggled(Control& box, int newValue) noexcept {
+    Window& window = box.window();
+    if (!window.acceptsInput()) {
         // Put the box back as the program has it.
-        if (peer_) peer_->controlChanged(control);
+        if (window.peer_) guarded(box.name(), [&] { window.peer_->controlChanged(box); });
         return;
     }
-    guarded(control.name(), [&] { control.setValue(newValue); });
+    guarded(box.name(), [&] { box.setValue(newValue); });
 }
 
-void Window::platformLabelDoubleClicked(Control& control) {
-    if (!acceptsInput()) return;
-    guarded(control.name(), [handler = control.onDoubleClick] {
-        if (handler) handler();
-    });
+void labelDoubleClicked(Control& label) noexcept {
+    if (!label.window().acceptsInput()) return;
+    runHandler(label, &Control::onDoubleClick);
 }
+
+}  // namespace input
 
 }  // namespace qv

@@ -1,23 +1,21 @@
 #pragma once
 // The window runtime's core: windows and controls whose state lives here, in the program, while
-// a platform backend only mirrors it to the screen and reports the user's actions back.
+// a backend (platform/backend.h) only mirrors it to the screen and reports the user's actions
+// back.
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/geometry.h"
 #include "platform/window_design.h"
-#include "platform/window_order.h"
 
 namespace qv {
-
-class Runtime;
-class Window;
 
 class Control {
   public:
@@ -29,9 +27,14 @@ class Control {
     std::string_view name() const { return design_.name; }
     ControlKind kind() const { return design_.kind; }
     bool visible() const { return design_.visible; }
-    // Visible controls with a tab index take the focus; labels and lines never do.
+    // Visible check boxes and buttons with a tab index take the focus; labels and lines never do.
     bool focusable() const;
     Window& window() const { return window_; }
+
+    // Where the control lies in the client area, in pixels at `dpi`.
+    PixelRect pixelRect(int dpi) const;
+    // A line's two end points in the client area, in pixels at `dpi`.
+    PixelLine lineEnds(int dpi) const;
 
     // A text box's text, or a label's, check box's or button's caption.
     const std::string& text() const { return *text_; }
@@ -56,23 +59,6 @@ class Control {
     int value_;
 };
 
-// The native side of one window, made by the platform at each load and destroyed at unload.
-class WindowPeer {
-  public:
-    virtual ~WindowPeer() = default;
-    virtual WindowHandle handle() const = 0;
-    virtual void setCaption(std::string_view caption) = 0;
-    // Position and size of the outer frame, title bar included.
-    virtual void setOuterRect(const PixelRect& outer) = 0;
-    virtual FrameExtents frameExtents() const = 0;
-    virtual void show() = 0;
-    // False while a modal window owned by this one is open.
-    virtual void setInputEnabled(bool enabled) = 0;
-    // A visible control's text or value changed.
-    virtual void controlChanged(const Control& control) = 0;
-    virtual void focusControl(const Control& control) = 0;
-};
-
 class Window {
   public:
     Window(Runtime& runtime, const WindowDesign& design);
@@ -93,10 +79,10 @@ class Window {
     void setCaption(std::string_view caption);
 
     // Outer geometry in twips: position on the screen, size with frame and title bar.
-    float Left() const { return left_; }
-    float Top() const { return top_; }
-    float Width() const { return width_; }
-    float Height() const { return height_; }
+    float left() const { return left_; }
+    float top() const { return top_; }
+    float width() const { return width_; }
+    float height() const { return height_; }
     void setLeft(float twips);
     void setTop(float twips);
     void setWidth(float twips);
@@ -106,17 +92,18 @@ class Window {
 
     Control* control(std::string_view name) const;
     const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
+    // The visible controls in tab order, those without a tab index last in design order: what a
+    // backend builds, in the order it builds them.
+    std::span<Control* const> shownControls() const { return shownControls_; }
     Control* focusedControl() const { return focus_; }
     // Moves the focus to the next focusable control in tab order (backwards with `reverse`).
     void focusNext(bool reverse = false);
 
-    // Builds the window afresh from its design (controls, then the platform window) and runs its
-    // load handler. Does nothing when it is loaded already.
-    void load();
-    // Loads if need be, keeps the title bar reachable, and shows the window.
+    // Builds the window afresh from its design (controls, then the platform window), runs its
+    // load handler, keeps the title bar reachable and shows the window.
     void show();
     // As show(), owned by `owner`, whose input is blocked until this window closes; returns
-    // when it has closed (a headless platform returns at once and the test drives the loop).
+    // when it has closed (a headless backend returns at once and the test drives the loop).
     void showModal(Window& owner);
     // The close command: runs unload, gives input back to the owner, destroys the platform
     // window and its controls. Closing the start-up window ends the program.
@@ -126,33 +113,31 @@ class Window {
     bool acceptsInput() const { return inputBlockers_ == 0; }
     Window* modalOwner() const { return owner_; }
 
-    // Entries from the platform. Each passes the handler guard, and user input to a window
-    // that does not accept input is dropped.
-    void platformDoubleClick();
-    void platformCloseRequest();
-    void platformMoved(int outerX, int outerY);
-    void platformFrameChanged();
-    void platformButtonClicked(Control& control);
-    void platformCheckBoxToggled(Control& control, int newValue);
-    void platformLabelDoubleClicked(Control& control);
-    void platformFocusChanged(Control* control) { focus_ = control; }
-
   protected:
-    virtual void Form_Load() {}
-    virtual void Form_Unload() {}
-    virtual void Form_DblClick() {}
+    // The window's own handlers: load runs before it is first shown, unload as it closes, and a
+    // double-click on the client area that no control took.
+    virtual void load() {}
+    virtual void unload() {}
+    virtual void doubleClick() {}
     // Runs after the controls exist and before the platform window is made; a window binds
-    // controls to its own storage here.
+    // controls to its own storage and wires their handlers here.
     virtual void controlsCreated() {}
 
   private:
+    friend void input::closeCommand(Window&) noexcept;
+    friend void input::doubleClick(Window&) noexcept;
+    friend void input::moved(Window&, int, int) noexcept;
+    friend void input::frameChanged(Window&) noexcept;
+    friend void input::focusMoved(Control&) noexcept;
+    friend void input::checkBoxToggled(Control&, int) noexcept;
+
+    void build();
     void applyGeometry();
-    template <class F>
-    void guarded(std::string_view what, F&& f);
 
     Runtime& runtime_;
     const WindowDesign& design_;
     std::vector<std::unique_ptr<Control>> controls_;
+    std::vector<Control*> shownControls_;
     std::unique_ptr<WindowPeer> peer_;
     std::string caption_;
     float left_ = 0, top_ = 0, width_ = 0, height_ = 0;

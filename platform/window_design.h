@@ -29,7 +29,8 @@ struct ControlDesign {
     ControlKind kind = ControlKind::Label;
     std::string_view name;
     std::string_view text;  // initial text or caption
-    // Twips, relative to the client area. For a line: x1 = left, y1 = top, x2 = width, y2 = height.
+    // Twips, relative to the client area. A line runs from (left, top) to (left + width,
+    // top + height); its width or height may be negative.
     int left = 0, top = 0, width = 0, height = 0;
     int tabIndex = kNoTabIndex;
     bool visible = true;
@@ -59,6 +60,13 @@ constexpr ControlDesign designControl(ControlKind kind, std::string_view name,
     d.visible = visible;
     d.value = value;
     return d;
+}
+
+// Text boxes hold the board's fields out of sight: no design shows one, so no backend draws one.
+constexpr bool showsNoTextBox(std::span<const ControlDesign> controls) {
+    for (const ControlDesign& d : controls)
+        if (d.kind == ControlKind::TextBox && d.visible) return false;
+    return true;
 }
 
 struct WindowDesign {

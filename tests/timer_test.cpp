@@ -19,7 +19,7 @@ namespace {
 
 struct Rig {
     VirtualClock clock;
-    TimerScheduler scheduler{clock};
+    TimerScheduler scheduler{[this] { return clock.nowMs(); }};
     HeadlessLoop loop{clock, scheduler};
     explicit Rig(std::uint64_t uptime = 0) : clock(uptime) {}
 };

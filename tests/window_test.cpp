@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "about_window/about_design.h"
+#include "app/program.h"
+#include "engine/uptime_steps.h"
 #include "platform/handler_guard.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/memory_settings.h"
-#include "app/program.h"
 
 using namespace qv;
 using Op = MemorySettingsBackend::Op;
@@ -22,8 +23,7 @@ constexpr std::string_view kRunning = "QV-TICKSPAN: 1d, 10h, 17m, 36s";
 
 struct Desktop {
     HeadlessPlatform platform{kUptimeAtStart};
-    MemorySettingsBackend store;
-    FixedSection section{"qv-tickspan"};
+    MemorySettingsBackend& store = platform.store();
     std::unique_ptr<Program> program;
 
     Desktop() { HandlerGuard::instance().clear(); }
@@ -31,14 +31,13 @@ struct Desktop {
 
     // Starts the program (the settings as the test left them).
     Program& start() {
-        program = std::make_unique<Program>(platform, store, section);
-        platform.attach(program->runtime);
+        program = std::make_unique<Program>(platform);
         program->start();
         return *program;
     }
-    QV_TKS_MAIN& main() { return program->main; }
-    QV_TKS_ABOUT& about() { return program->about; }
-    HeadlessPeer& mainPeer() { return *platform.peerOf(main()); }
+    MainWindow& main() { return program->main; }
+    AboutWindow& about() { return program->about; }
+    HeadlessWindow& mainPeer() { return *platform.peerOf(main()); }
     std::string screenCaption() { return mainPeer().screenCaption(); }
     std::optional<std::string> stored(std::string_view key) {
         return store.raw("qv-tickspan", key);
@@ -66,7 +65,7 @@ struct Desktop {
     }
 };
 
-bool allSixEnabled(QV_TKS_MAIN& main, bool enabled) {
+bool allSixEnabled(MainWindow& main, bool enabled) {
     for (Timer* t : main.startupOrder())
         if (t->enabled() != enabled) return false;
     return true;
@@ -80,19 +79,19 @@ TEST(MainWindowStartUp, FirstRunWithAnEmptyStore) {
     EXPECT_EQ(d.keysRead(),
               (std::vector<std::string>{"MAIN_Left", "MAIN_Top", "MAIN_Width", "MAIN_Height",
                                         "AlwaysOnTop_TICKBOX", "AUTOSTART_TICKBOX"}));
-    EXPECT_EQ(d.main().Left(), 1000.0f);
-    EXPECT_EQ(d.main().Top(), 1000.0f);
-    EXPECT_EQ(d.main().Width(), 4410.0f);
-    EXPECT_EQ(d.main().Height(), 350.0f);
-    EXPECT_EQ(d.main().AlwaysOnTop_TICKBOX->value(), 1);
-    EXPECT_EQ(d.main().AUTOSTART_TICKBOX->value(), 1);
-    EXPECT_TRUE(d.main().AlwaysOnTopTimer.enabled());
+    EXPECT_EQ(d.main().left(), 1000.0f);
+    EXPECT_EQ(d.main().top(), 1000.0f);
+    EXPECT_EQ(d.main().width(), 4410.0f);
+    EXPECT_EQ(d.main().height(), 350.0f);
+    EXPECT_EQ(d.main().alwaysOnTopBox().value(), 1);
+    EXPECT_EQ(d.main().autoStartBox().value(), 1);
+    EXPECT_TRUE(d.main().keeperTimer().enabled());
     EXPECT_TRUE(allSixEnabled(d.main(), true));
     // The disabled title shows until the title composer's first run.
     EXPECT_EQ(d.screenCaption(), kDisabledTitle);
     d.platform.advance(kTimerResolutionMs);
     EXPECT_EQ(d.screenCaption(), kRunning);
-    EXPECT_EQ(d.main().board.text(Field::SECONDS_DIFFERENCE_TB), "36.789");
+    EXPECT_EQ(d.main().board().text(Field::SECONDS_DIFFERENCE_TB), "36.789");
 
     // 1000 twips is 66.7 pixels at 96 DPI; the outer frame is 4410 twips wide.
     const PixelRect outer = d.mainPeer().outer();
@@ -125,13 +124,13 @@ TEST(MainWindowStartUp, AutoStartOffLeavesTheStepsOff) {
     EXPECT_TRUE(allSixEnabled(d.main(), false));
     d.platform.advance(2000);
     EXPECT_EQ(d.screenCaption(), kDisabledTitle);
-    for (const FieldInfo& f : kFields) EXPECT_EQ(d.main().board.text(f.field), f.initialText);
+    for (const FieldInfo& f : kFields) EXPECT_EQ(d.main().board().text(f.field), f.initialText);
 
     // Opening the About window applies the stored "0" through its click behaviour, which saves
     // "0" again and changes nothing visible.
     ASSERT_TRUE(d.doubleClickStrip());
     ASSERT_TRUE(d.about().loaded());
-    EXPECT_EQ(d.about().AUTOSTART_TICKBOX->value(), 0);
+    EXPECT_EQ(d.about().control("AUTOSTART_TICKBOX")->value(), 0);
     EXPECT_EQ(d.savesOf("AUTOSTART_TICKBOX"), std::vector<std::string>{"0"});
     EXPECT_EQ(d.screenCaption(), kDisabledTitle);
 }
@@ -147,13 +146,13 @@ TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
     d.put("AlwaysOnTop_TICKBOX", "2");
     d.start();
     HandlerGuard::instance().setExtraSink(nullptr);
-    EXPECT_EQ(d.main().Left(), 1000.0f);
-    EXPECT_EQ(d.main().Top(), 1000.0f);
-    EXPECT_EQ(d.main().Width(), 4410.0f);
-    EXPECT_EQ(d.main().Height(), 350.0f);
+    EXPECT_EQ(d.main().left(), 1000.0f);
+    EXPECT_EQ(d.main().top(), 1000.0f);
+    EXPECT_EQ(d.main().width(), 4410.0f);
+    EXPECT_EQ(d.main().height(), 350.0f);
     // A stored 2 counts as off, and the box holds 0.
-    EXPECT_EQ(d.main().AlwaysOnTop_TICKBOX->value(), 0);
-    EXPECT_FALSE(d.main().AlwaysOnTopTimer.enabled());
+    EXPECT_EQ(d.main().alwaysOnTopBox().value(), 0);
+    EXPECT_FALSE(d.main().keeperTimer().enabled());
     EXPECT_TRUE(allSixEnabled(d.main(), true));
     // The settings store reports the text that is no number; the window the three others.
     EXPECT_EQ(reports.size(), 4u) << "each unusable geometry value is reported";
@@ -178,7 +177,7 @@ TEST(MainWindowShutDown, CloseSavesPositionAndOptions) {
     EXPECT_EQ(d.stored("AlwaysOnTop_TICKBOX"), "1");
     EXPECT_EQ(d.stored("AUTOSTART_TICKBOX"), "1");
     EXPECT_FALSE(d.stored("MAIN_Width")) << "the size is never saved";
-    EXPECT_FALSE(d.main().UPTIME_TIMER.enabled()) << "the timers stop with the window";
+    EXPECT_TRUE(allSixEnabled(d.main(), false)) << "the timers stop with the window";
 }
 
 TEST(MainWindowShutDown, EndOfSessionSavesAsACloseDoesWithTheAboutWindowOpen) {
@@ -188,7 +187,7 @@ TEST(MainWindowShutDown, EndOfSessionSavesAsACloseDoesWithTheAboutWindowOpen) {
     ASSERT_TRUE(d.doubleClickStrip());
     d.platform.dragTo(d.about(), 400, 300);
     d.store.clearLog();
-    d.program->runtime.requestEnd();
+    d.platform.endSession();
     EXPECT_FALSE(d.about().loaded());
     EXPECT_FALSE(d.main().loaded());
     EXPECT_TRUE(d.program->runtime.ended());
@@ -227,12 +226,12 @@ TEST(AlwaysOnTopKeeper, OrdersItsCallsAsWindowTimersDid) {
     ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ(calls[0].kind, OrderCall::Foreground);
     EXPECT_EQ(calls[1].kind, OrderCall::Foreground);
+    EXPECT_EQ(calls[2].kind, OrderCall::SetTopmost);
     EXPECT_EQ(calls[2].window, other);
-    EXPECT_EQ(calls[2].after, InsertAfter::NotTopmost);
-    EXPECT_EQ(calls[2].flags, 3u);
+    EXPECT_FALSE(calls[2].topmost);
+    EXPECT_EQ(calls[3].kind, OrderCall::SetTopmost);
     EXPECT_EQ(calls[3].window, d.main().handle());
-    EXPECT_EQ(calls[3].after, InsertAfter::Topmost);
-    EXPECT_EQ(calls[3].flags, 3u);
+    EXPECT_TRUE(calls[3].topmost);
     EXPECT_FALSE(d.platform.isTopmost(other));
     EXPECT_TRUE(d.platform.isTopmost(d.main().handle()));
 }
@@ -254,19 +253,20 @@ TEST(AboutWindow, OpensModalFromTheStripWithItsDesign) {
     d.put("ABOUT_Width", "9000");  // stored from outside the program: used as it stands
     d.store.clearLog();
     ASSERT_TRUE(d.doubleClickStrip());
-    QV_TKS_ABOUT& about = d.about();
+    AboutWindow& about = d.about();
     ASSERT_TRUE(about.loaded());
     EXPECT_EQ(about.caption(), "QV-TICKSPAN - ABOUT");
     EXPECT_EQ(d.keysRead(),
               (std::vector<std::string>{"ABOUT_Left", "ABOUT_Top", "ABOUT_Width", "ABOUT_Height",
                                         "AlwaysOnTop_TICKBOX", "AUTOSTART_TICKBOX"}));
-    EXPECT_EQ(about.Left(), 1000.0f);
-    EXPECT_EQ(about.Width(), 9000.0f);
-    EXPECT_EQ(about.Height(), 2415.0f);
+    EXPECT_EQ(about.left(), 1000.0f);
+    EXPECT_EQ(about.width(), 9000.0f);
+    EXPECT_EQ(about.height(), 2415.0f);
     EXPECT_EQ(about.modalOwner(), &d.main());
     EXPECT_FALSE(d.main().acceptsInput());
     EXPECT_FALSE(d.mainPeer().inputEnabled());
-    EXPECT_EQ(about.focusedControl(), about.OK_BUTTON) << "OK has the focus when it opens";
+    EXPECT_EQ(about.focusedControl(), about.control("OK_BUTTON"))
+        << "OK has the focus when it opens";
     EXPECT_TRUE(d.savesOf("AlwaysOnTop_TICKBOX").empty()) << "no click behaviour ran at load";
     EXPECT_EQ(d.platform.foreground(), about.handle());
 }
@@ -306,7 +306,7 @@ TEST(AboutWindow, ClearingAndTickingAutoStart) {
     EXPECT_EQ(disabled, (std::vector<std::string>{"DAY_UPTIME_TIMER", "HOUR_UPTIME_TIMER",
                                                   "MINUTE_UPTIME_TIMER", "SECOND_UPTIME_TIMER",
                                                   "UPTIME_TIMER", "QV_DISPLAY_UPDATE_TIMER"}));
-    EXPECT_EQ(d.main().AUTOSTART_TICKBOX->value(), 0);
+    EXPECT_EQ(d.main().autoStartBox().value(), 0);
     EXPECT_EQ(d.screenCaption(), kDisabledTitle);
     EXPECT_EQ(d.stored("AUTOSTART_TICKBOX"), "0");
     d.platform.advance(3000);
@@ -328,8 +328,8 @@ TEST(AboutWindow, ClearingAlwaysOnTopStopsOnlyTheKeeper) {
     ASSERT_TRUE(d.platform.isTopmost(d.main().handle()));
     ASSERT_TRUE(d.doubleClickStrip());
     ASSERT_TRUE(d.platform.clickControl(d.about(), "AlwaysOnTop_TICKBOX"));
-    EXPECT_FALSE(d.main().AlwaysOnTopTimer.enabled());
-    EXPECT_EQ(d.main().AlwaysOnTop_TICKBOX->value(), 0);
+    EXPECT_FALSE(d.main().keeperTimer().enabled());
+    EXPECT_EQ(d.main().alwaysOnTopBox().value(), 0);
     EXPECT_EQ(d.stored("AlwaysOnTop_TICKBOX"), "0");
     d.platform.clearOrderCalls();
     d.platform.advance(3000);
@@ -349,7 +349,7 @@ TEST(AboutWindow, OkAndTheCloseCommandSaveItsPosition) {
     EXPECT_EQ(d.savesOf("ABOUT_Top"), (std::vector<std::string>{"1500", "1500"}));
 
     ASSERT_TRUE(d.doubleClickStrip());
-    EXPECT_EQ(d.about().Left(), 3000.0f) << "the next opening uses the saved place";
+    EXPECT_EQ(d.about().left(), 3000.0f) << "the next opening uses the saved place";
     d.platform.dragTo(d.about(), 240, 120);
     d.store.clearLog();
     d.platform.requestClose(d.about());
@@ -361,22 +361,22 @@ TEST(AboutWindow, KeysFollowTheTabOrderAndEnterOrEscapeDoNothing) {
     Desktop d;
     d.start();
     ASSERT_TRUE(d.doubleClickStrip());
-    QV_TKS_ABOUT& about = d.about();
+    AboutWindow& about = d.about();
     d.platform.pressKey(about, Key::Tab);
-    EXPECT_EQ(about.focusedControl(), about.AUTOSTART_TICKBOX);
+    EXPECT_EQ(about.focusedControl(), about.control("AUTOSTART_TICKBOX"));
     d.platform.pressKey(about, Key::Tab);
-    EXPECT_EQ(about.focusedControl(), about.AlwaysOnTop_TICKBOX);
+    EXPECT_EQ(about.focusedControl(), about.control("AlwaysOnTop_TICKBOX"));
     d.store.clearLog();
     d.platform.pressKey(about, Key::Enter);
     d.platform.pressKey(about, Key::Escape);
     d.platform.pressKey(d.main(), Key::Escape);
     EXPECT_TRUE(about.loaded());
-    EXPECT_EQ(about.AlwaysOnTop_TICKBOX->value(), 1);
+    EXPECT_EQ(about.control("AlwaysOnTop_TICKBOX")->value(), 1);
     EXPECT_TRUE(d.store.log().empty());
     d.platform.pressKey(about, Key::Space);
-    EXPECT_EQ(about.AlwaysOnTop_TICKBOX->value(), 0);
+    EXPECT_EQ(about.control("AlwaysOnTop_TICKBOX")->value(), 0);
     d.platform.pressKey(about, Key::Tab);
-    EXPECT_EQ(about.focusedControl(), about.OK_BUTTON);
+    EXPECT_EQ(about.focusedControl(), about.control("OK_BUTTON"));
     d.platform.pressKey(about, Key::Space);
     EXPECT_FALSE(about.loaded());
 }
@@ -387,20 +387,20 @@ TEST(AboutWindow, CreatorLabelShowsTheContactUntilTheWindowCloses) {
     ASSERT_TRUE(d.doubleClickStrip());
     d.store.clearLog();
     ASSERT_TRUE(d.platform.doubleClickControl(d.about(), "CREATOR_TEXTBOX"));
-    EXPECT_EQ(d.about().CREATOR_TEXTBOX->text(), kCreatorContact);
+    EXPECT_EQ(d.about().control("CREATOR_TEXTBOX")->text(), kCreatorContact);
     EXPECT_TRUE(d.store.log().empty()) << "nothing is saved";
     d.platform.requestClose(d.about());
     ASSERT_TRUE(d.doubleClickStrip());
-    EXPECT_EQ(d.about().CREATOR_TEXTBOX->text(), "Created By Marrowfen");
+    EXPECT_EQ(d.about().control("CREATOR_TEXTBOX")->text(), "Created By Marrowfen");
 }
 
 TEST(AboutWindow, OptionValuesOtherThanOneClearBothBoxes) {
     Desktop d;
     d.put("AlwaysOnTop_TICKBOX", "-3");
     d.start();
-    EXPECT_EQ(d.main().AlwaysOnTop_TICKBOX->value(), 0);
+    EXPECT_EQ(d.main().alwaysOnTopBox().value(), 0);
     ASSERT_TRUE(d.doubleClickStrip());
-    EXPECT_EQ(d.about().AlwaysOnTop_TICKBOX->value(), 0);
+    EXPECT_EQ(d.about().control("AlwaysOnTop_TICKBOX")->value(), 0);
     // Loading ran the click behaviour for the cleared box: "0" is saved in place of "-3".
     EXPECT_EQ(d.stored("AlwaysOnTop_TICKBOX"), "0");
 }

@@ -17,18 +17,6 @@ namespace {
 
 constexpr std::uint64_t kMaxTick = 9007199254740991ULL;  // 2^53 - 1, exact in a double
 
-class FixedTicks : public qv::TickSource {
-  public:
-    std::uint64_t value = 0;
-    std::uint64_t millisecondsSinceStart() const override { return value; }
-};
-
-class CaptionHolder : public qv::CaptionTarget {
-  public:
-    std::string caption;
-    void setCaption(std::string_view c) override { caption.assign(c); }
-};
-
 void appendJsonString(std::string& out, std::string_view s) {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
@@ -95,8 +83,8 @@ std::string quoted(std::string_view s) {
 
 int main() {
     std::ios::sync_with_stdio(false);
-    FixedTicks ticks;
-    CaptionHolder caption;
+    std::uint64_t tick = 0;
+    std::string_view caption;
     qv::FieldBoard board;
     std::string scratch;
     std::string out;
@@ -105,7 +93,7 @@ int main() {
     int status = 0;
     while (std::getline(std::cin, line)) {
         ++lineNo;
-        if (!parseTick(line, ticks.value)) {
+        if (!parseTick(line, tick)) {
             std::cerr << "engine-trace: line " << qv::unsignedText(lineNo).view() << ": \""
                       << quoted(line) << "\" is not a whole number from 0 to "
                       << qv::unsignedText(kMaxTick).view() << "\n";
@@ -114,7 +102,7 @@ int main() {
         }
         board.reset();
         try {
-            qv::runOnePass(board, ticks, scratch, caption);
+            caption = qv::runOnePass(board, tick, scratch);
         } catch (const std::exception& e) {
             std::cerr << "engine-trace: line " << qv::unsignedText(lineNo).view() << ": "
                       << e.what() << "\n";
@@ -123,7 +111,7 @@ int main() {
         }
         out.clear();
         out += "{\"tick\":";
-        out += qv::unsignedText(ticks.value).view();
+        out += qv::unsignedText(tick).view();
         for (const qv::FieldInfo& f : qv::kFields) {
             out += ",\"";
             out += f.name;
@@ -142,7 +130,7 @@ int main() {
             out += qv::integerText(value).view();
         }
         out += ",\"caption\":";
-        appendJsonString(out, caption.caption);
+        appendJsonString(out, caption);
         out += "}\n";
         std::cout << out;
     }

@@ -4,18 +4,13 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/fltk/fltk_platform.h"
-#include "platform/handler_guard.h"
-#include "platform/posix/ini_settings.h"
 #include "app/program.h"
+#include "platform/fltk/fltk_platform.h"
 
 int main() {
     try {
         qv::FltkPlatform platform;
-        auto store = qv::makeIniSettingsBackend();
-        auto section = qv::makeProcSelfExeSection();
-        qv::Program program(platform, *store, *section);
-        platform.attach(program.runtime);
+        qv::Program program(platform);
         return program.run();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qv-tickspan: %s\n", e.what());

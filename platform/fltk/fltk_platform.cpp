@@ -17,9 +17,10 @@
 #include <string>
 
 #include "platform/fltk/embedded_icons.h"
-#include "platform/fltk/fltk_peer.h"
-#include "platform/handler_guard.h"
+#include "platform/fltk/fltk_window.h"
 #include "platform/fltk/x11_desktop.h"
+#include "platform/handler_guard.h"
+#include "platform/posix/ini_settings.h"
 
 namespace qv {
 
@@ -54,15 +55,8 @@ std::string errnoText(const char* what) {
 
 }  // namespace
 
-std::int64_t PosixMonotonicClock::nowMs() const {
-    return clockMs(CLOCK_MONOTONIC);
-}
-
-std::uint64_t BootTimeTickSource::millisecondsSinceStart() const {
-    return static_cast<std::uint64_t>(clockMs(CLOCK_BOOTTIME));
-}
-
-FltkPlatform::FltkPlatform() {
+FltkPlatform::FltkPlatform()
+    : settings_(makeIniSettingsBackend()), section_(makeProcSelfExeSection()) {
     display_ = XOpenDisplay(nullptr);
     if (!display_) {
         const char* name = std::getenv("DISPLAY");
@@ -81,7 +75,11 @@ FltkPlatform::FltkPlatform() {
     } else if (text.find("Xft.dpi") != std::string_view::npos) {
         HandlerGuard::instance().warnOnce("X resource Xft.dpi is not a usable DPI; using 96");
     }
+    loadIcons();
+    Fl::add_system_handler(onSystemEvent, this);
+}
 
+void FltkPlatform::loadIcons() {
     for (const EmbeddedPng& png : kEmbeddedIcons) {
         auto image = std::make_unique<Fl_PNG_Image>(nullptr, png.data, static_cast<int>(png.size));
         if (image->w() <= 0 || image->fail()) {
@@ -92,7 +90,6 @@ FltkPlatform::FltkPlatform() {
         iconPointers_.push_back(image.get());
         icons_.push_back(std::move(image));
     }
-    Fl::add_system_handler(onSystemEvent, this);
 }
 
 FltkPlatform::~FltkPlatform() {
@@ -107,9 +104,12 @@ FltkPlatform::~FltkPlatform() {
     if (gPlatform == this) gPlatform = nullptr;
 }
 
-void FltkPlatform::attach(Runtime& runtime) {
+void FltkPlatform::connect(Runtime& runtime) {
     runtime_ = &runtime;
-    if (signalPipe_[0] >= 0) return;
+    if (signalPipe_[0] < 0) watchTerminationSignals();
+}
+
+void FltkPlatform::watchTerminationSignals() {
     // NOTE: a signal handler may do next to nothing; it writes the signal to a pipe that the
     // event loop watches, and the loop runs the close command.
     if (pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -129,11 +129,11 @@ void FltkPlatform::attach(Runtime& runtime) {
 }
 
 std::unique_ptr<WindowPeer> FltkPlatform::createPeer(Window& window, Window* owner) {
-    return std::make_unique<FltkPeer>(*this, window, owner);
+    return std::make_unique<FltkWindow>(*this, window, owner);
 }
 
-void FltkPlatform::peerDestroyed(FltkPeer* peer) {
-    std::erase(peers_, peer);
+void FltkPlatform::windowDestroyed(FltkWindow* window) {
+    std::erase(windows_, window);
 }
 
 void FltkPlatform::runModalLoop(Window& modal) {
@@ -144,6 +144,14 @@ void FltkPlatform::runLoop() {
     while (!quit_ && !displayLost_) Fl::wait();
 }
 
+std::int64_t FltkPlatform::monotonicMs() const {
+    return clockMs(CLOCK_MONOTONIC);
+}
+
+std::uint64_t FltkPlatform::ticksSinceStart() const {
+    return static_cast<std::uint64_t>(clockMs(CLOCK_BOOTTIME));
+}
+
 void FltkPlatform::wakeAfter(std::optional<std::int64_t> ms) {
     // Re-armed from now at every wake-up, never caught up (as Fl::repeat_timeout would).
     Fl::remove_timeout(onTimeout, this);
@@ -152,19 +160,17 @@ void FltkPlatform::wakeAfter(std::optional<std::int64_t> ms) {
                         this);
 }
 
-void FltkPlatform::onTimeout(void* self) {
+void FltkPlatform::onTimeout(void* self) noexcept {
     auto* platform = static_cast<FltkPlatform*>(self);
-    if (!platform->runtime_) return;
-    HandlerGuard::instance().run("timers", [&] { platform->runtime_->timerWake(); });
+    if (platform->runtime_) input::timerDue(*platform->runtime_);
 }
 
-void FltkPlatform::onSignalPipe(int fd, void* self) {
+void FltkPlatform::onSignalPipe(int fd, void* self) noexcept {
     unsigned char buffer[16];
     while (read(fd, buffer, sizeof buffer) > 0) {
     }
     auto* platform = static_cast<FltkPlatform*>(self);
-    if (platform->runtime_)
-        HandlerGuard::instance().run("end of session", [&] { platform->runtime_->requestEnd(); });
+    if (platform->runtime_) input::endOfSession(*platform->runtime_);
 }
 
 int FltkPlatform::onSystemEvent(void* event, void* self) {
@@ -175,25 +181,22 @@ int FltkPlatform::onSystemEvent(void* event, void* self) {
         (e.type == PropertyNotify &&
          e.xproperty.atom == x11::atom(platform->display_, "_NET_FRAME_EXTENTS"));
     if (!frameNews) return 0;
-    for (FltkPeer* peer : platform->peers_) {
-        if (peer->xid() == e.xany.window) {
-            HandlerGuard::instance().run(peer->window().design().name,
-                                         [&] { peer->refreshFrame(); });
+    for (FltkWindow* window : platform->windows_) {
+        if (window->xid() == e.xany.window) {
+            window->refreshFrame();
             break;
         }
     }
     return 0;  // FLTK handles the event as usual
 }
 
-int FltkPlatform::onIoError(Display*) {
+int FltkPlatform::onIoError(Display*) noexcept {
     // NOTE: Xlib ends the process when this handler returns, and no X call may be made in it;
     // the windows close without touching the display, saving the last known geometry.
     std::fputs("qv-tickspan: the connection to the X server is lost; saving and ending\n", stderr);
     if (FltkPlatform* platform = gPlatform) {
         platform->displayLost_ = true;
-        if (platform->runtime_)
-            HandlerGuard::instance().run("end of session",
-                                         [&] { platform->runtime_->requestEnd(); });
+        if (platform->runtime_) input::endOfSession(*platform->runtime_);
     }
     HandlerGuard::instance().flushRepeats();
     std::fflush(stderr);
@@ -223,11 +226,11 @@ WindowHandle FltkPlatform::foregroundWindow() {
     return static_cast<WindowHandle>(x11::activeWindow(display_));
 }
 
-void FltkPlatform::setWindowPos(WindowHandle window, InsertAfter after, unsigned) {
+void FltkPlatform::setTopmost(WindowHandle window, bool topmost) {
     if (window == 0 || displayLost_) return;
     const auto w = static_cast<::Window>(window);
-    x11::setAbove(display_, w, after == InsertAfter::Topmost);
-    if (after == InsertAfter::Topmost) x11::raise(display_, w);
+    x11::setAbove(display_, w, topmost);
+    if (topmost) x11::raise(display_, w);
 }
 
 }  // namespace qv

@@ -1,6 +1,6 @@
 #pragma once
 // The Linux backend: FLTK 1.3 windows and widgets on X11, with Xlib for what the window manager
-// decides (frame, stacking, the active window).
+// decides (frame, stacking, the active window), and the settings file of platform/posix.
 
 #include <X11/Xlib.h>
 
@@ -9,27 +9,16 @@
 #include <optional>
 #include <vector>
 
-#include "platform/runtime.h"
+#include "platform/backend.h"
+#include "platform/settings_backend.h"
 
 class Fl_RGB_Image;
 
 namespace qv {
 
-class FltkPeer;
+class FltkWindow;
 
-// CLOCK_MONOTONIC: drives the timers.
-class PosixMonotonicClock : public MonotonicClock {
-  public:
-    std::int64_t nowMs() const override;
-};
-
-// CLOCK_BOOTTIME: milliseconds since the system started, time spent suspended included.
-class BootTimeTickSource : public TickSource {
-  public:
-    std::uint64_t millisecondsSinceStart() const override;
-};
-
-class FltkPlatform : public Platform, public WindowOrder {
+class FltkPlatform : public Backend {
   public:
     // Opens the display ($DISPLAY); throws std::runtime_error with the reason when it cannot.
     FltkPlatform();
@@ -37,29 +26,33 @@ class FltkPlatform : public Platform, public WindowOrder {
     FltkPlatform(const FltkPlatform&) = delete;
     FltkPlatform& operator=(const FltkPlatform&) = delete;
 
-    // Connects the timer wake-ups, termination signals and the loss of the X server to the
-    // program's runtime. Needed before run.
-    void attach(Runtime& runtime);
-
-    // Platform
-    const MonotonicClock& clock() const override { return clock_; }
-    const TickSource& tickSource() const override { return ticks_; }
-    std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
-    void runModalLoop(Window& modal) override;
+    // Start-up and the event loop. Connecting also turns termination signals (SIGTERM, SIGHUP,
+    // SIGINT) and the loss of the X server into the end of the session.
+    void connect(Runtime& runtime) override;
+    void disconnect() override { runtime_ = nullptr; }
     void runLoop() override;
+    void runModalLoop(Window& modal) override;
     void quit() override { quit_ = true; }
-    void wakeAfter(std::optional<std::int64_t> ms) override;
+    // Monitors, from XRandR; the DPI is Xft.dpi (96 when unset).
     std::vector<Monitor> monitors() const override;
     int systemDpi() const override { return dpi_; }
-    WindowOrder& windowOrder() override { return *this; }
-
-    // WindowOrder, under EWMH: the foreground window is _NET_ACTIVE_WINDOW; topmost is
-    // _NET_WM_STATE_ABOVE, and our own window is raised within that layer too.
+    // Windows
+    std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
+    // Timers: CLOCK_MONOTONIC and FLTK timeouts.
+    std::int64_t monotonicMs() const override;
+    void wakeAfter(std::optional<std::int64_t> ms) override;
+    // Window order under EWMH: the foreground window is _NET_ACTIVE_WINDOW; topmost is
+    // _NET_WM_STATE_ABOVE, and a window put on top is raised within that layer too.
     WindowHandle foregroundWindow() override;
-    void setWindowPos(WindowHandle window, InsertAfter after, unsigned flags) override;
+    void setTopmost(WindowHandle window, bool topmost) override;
+    // Tick source: CLOCK_BOOTTIME, time spent suspended included.
+    std::uint64_t ticksSinceStart() const override;
+    // Settings: $XDG_CONFIG_HOME/QV_TKS/settings.ini, section from /proc/self/exe.
+    SettingsBackend& settingsBackend() override { return *settings_; }
+    const SectionSource& executableSection() const override { return *section_; }
 
     Display* display() const { return display_; }
-    // True once the connection to the X server is gone: peers then make no X calls.
+    // True once the connection to the X server is gone: windows then make no X calls.
     bool displayLost() const { return displayLost_; }
     // The frame the window manager gives our windows, before one of them is mapped.
     FrameExtents estimatedFrame();
@@ -68,22 +61,24 @@ class FltkPlatform : public Platform, public WindowOrder {
     const std::vector<const Fl_RGB_Image*>& icons() const { return iconPointers_; }
 
   private:
-    friend class FltkPeer;
-    static void onTimeout(void* self);
-    static void onSignalPipe(int fd, void* self);
+    friend class FltkWindow;
+    static void onTimeout(void* self) noexcept;
+    static void onSignalPipe(int fd, void* self) noexcept;
     static int onSystemEvent(void* event, void* self);
-    static int onIoError(Display* display);
-    void peerCreated(FltkPeer* peer) { peers_.push_back(peer); }
-    void peerDestroyed(FltkPeer* peer);
+    static int onIoError(Display* display) noexcept;
+    void windowCreated(FltkWindow* window) { windows_.push_back(window); }
+    void windowDestroyed(FltkWindow* window);
+    void watchTerminationSignals();
+    void loadIcons();
 
     Display* display_ = nullptr;
-    PosixMonotonicClock clock_;
-    BootTimeTickSource ticks_;
     Runtime* runtime_ = nullptr;
+    std::unique_ptr<SettingsBackend> settings_;
+    std::unique_ptr<SectionSource> section_;
     int dpi_ = kDefaultDpi;
     std::optional<FrameExtents> frame_;
     bool frameProbed_ = false;
-    std::vector<FltkPeer*> peers_;
+    std::vector<FltkWindow*> windows_;
     std::vector<std::unique_ptr<Fl_RGB_Image>> icons_;
     std::vector<const Fl_RGB_Image*> iconPointers_;
     bool quit_ = false;

@@ -3,47 +3,9 @@
 #include <algorithm>
 
 #include "platform/headless/headless_loop.h"
+#include "platform/runtime.h"
 
 namespace qv {
-
-// ---- HeadlessPeer ----
-
-HeadlessPeer::HeadlessPeer(HeadlessPlatform& platform, Window& window, Window* owner,
-                           WindowHandle handle)
-    : platform_(platform), window_(window), owner_(owner), handle_(handle) {}
-
-HeadlessPeer::~HeadlessPeer() {
-    std::erase(platform_.peers_, this);
-    if (platform_.foreground_ == handle_) {
-        HeadlessPeer* ownerPeer = owner_ ? platform_.peerOf(*owner_) : nullptr;
-        platform_.foreground_ = ownerPeer ? ownerPeer->handle() : 0;
-    }
-}
-
-void HeadlessPeer::setCaption(std::string_view caption) {
-    caption_.assign(caption);
-    ++captionPushes_;
-}
-
-FrameExtents HeadlessPeer::frameExtents() const {
-    const int dpi = platform_.windowDpi(window_);
-    const FrameExtents f = platform_.frameAt96_;
-    return {scaleFrom96(f.left, dpi), scaleFrom96(f.right, dpi), scaleFrom96(f.top, dpi),
-            scaleFrom96(f.bottom, dpi)};
-}
-
-void HeadlessPeer::show() {
-    visible_ = true;
-    platform_.foreground_ = handle_;  // a newly shown window is activated
-}
-
-PixelRect HeadlessPeer::client() const {
-    const FrameExtents f = frameExtents();
-    return {outer_.x + f.left, outer_.y + f.top, std::max(0, outer_.width - f.left - f.right),
-            std::max(0, outer_.height - f.top - f.bottom)};
-}
-
-// ---- HeadlessPlatform ----
 
 HeadlessPlatform::HeadlessPlatform(std::uint64_t uptimeAtStartMs) : clock_(uptimeAtStartMs) {
     Monitor primary;
@@ -56,20 +18,20 @@ HeadlessPlatform::HeadlessPlatform(std::uint64_t uptimeAtStartMs) : clock_(uptim
 HeadlessPlatform::~HeadlessPlatform() = default;
 
 std::unique_ptr<WindowPeer> HeadlessPlatform::createPeer(Window& window, Window* owner) {
-    auto peer = std::make_unique<HeadlessPeer>(*this, window, owner, nextHandle_);
+    auto peer = std::make_unique<HeadlessWindow>(*this, window, owner, nextHandle_);
     nextHandle_ += 0x10;
-    peers_.push_back(peer.get());
+    windows_.push_back(peer.get());
     return peer;
 }
 
 WindowHandle HeadlessPlatform::foregroundWindow() {
-    orderCalls_.push_back({OrderCall::Foreground, 0, InsertAfter::Topmost, 0});
+    orderCalls_.push_back({OrderCall::Foreground, 0, false});
     return foreground_;
 }
 
-void HeadlessPlatform::setWindowPos(WindowHandle window, InsertAfter after, unsigned flags) {
-    orderCalls_.push_back({OrderCall::SetWindowPos, window, after, flags});
-    if (window != 0) topmost_[window] = after == InsertAfter::Topmost;
+void HeadlessPlatform::setTopmost(WindowHandle window, bool topmost) {
+    orderCalls_.push_back({OrderCall::SetTopmost, window, topmost});
+    if (window != 0) topmost_[window] = topmost;
 }
 
 WindowHandle HeadlessPlatform::createForeignWindow(bool topmost) {
@@ -84,20 +46,25 @@ bool HeadlessPlatform::isTopmost(WindowHandle window) const {
     return it != topmost_.end() && it->second;
 }
 
-HeadlessPeer* HeadlessPlatform::peerOf(const Window& window) const {
-    for (HeadlessPeer* p : peers_)
-        if (&p->window() == &window) return p;
+HeadlessWindow* HeadlessPlatform::peerOf(const Window& window) const {
+    for (HeadlessWindow* w : windows_)
+        if (&w->window() == &window) return w;
     return nullptr;
 }
 
 void HeadlessPlatform::advance(std::int64_t ms) {
+    if (!runtime_) return;
     HeadlessLoop loop(clock_, runtime_->scheduler());
     loop.advance(ms);
 }
 
+void HeadlessPlatform::endSession() {
+    if (runtime_) input::endOfSession(*runtime_);
+}
+
 int HeadlessPlatform::windowDpi(const Window& window) const {
-    const HeadlessPeer* p = peerOf(window);
-    const PixelRect r = p ? p->outer() : PixelRect{};
+    const HeadlessWindow* w = peerOf(window);
+    const PixelRect r = w ? w->outer() : PixelRect{};
     const Monitor* m = nearestMonitor({r.x, r.y, 1, 1}, monitors_);
     return m ? m->dpi : systemDpi_;
 }
@@ -106,27 +73,25 @@ std::optional<PixelRect> HeadlessPlatform::controlRect(const Window& window,
                                                        std::string_view name) const {
     const Control* c = window.control(name);
     if (!c) return std::nullopt;
-    const int dpi = windowDpi(window);
-    const ControlDesign& d = c->design();
-    return PixelRect{sizeTwipsToPixels(d.left, dpi), sizeTwipsToPixels(d.top, dpi),
-                     sizeTwipsToPixels(d.width, dpi), sizeTwipsToPixels(d.height, dpi)};
+    return c->pixelRect(windowDpi(window));
 }
 
 Control* HeadlessPlatform::hitTest(const Window& window, int clientX, int clientY) const {
-    for (const auto& c : window.controls()) {
-        // Hidden controls and lines take no mouse input.
-        if (!c->visible() || c->kind() == ControlKind::Line) continue;
-        const auto r = controlRect(window, c->name());
-        if (clientX >= r->x && clientX < r->right() && clientY >= r->y && clientY < r->bottom())
-            return c.get();
+    const int dpi = windowDpi(window);
+    // Hidden controls have no place on the screen, and lines take no mouse input.
+    for (Control* c : window.shownControls()) {
+        if (c->kind() == ControlKind::Line) continue;
+        const PixelRect r = c->pixelRect(dpi);
+        if (clientX >= r.x && clientX < r.right() && clientY >= r.y && clientY < r.bottom())
+            return c;
     }
     return nullptr;
 }
 
 namespace {
-bool insideClient(const HeadlessPeer* p, int x, int y) {
-    if (!p || !p->visible()) return false;
-    const PixelRect c = p->client();
+bool insideClient(const HeadlessWindow* w, int x, int y) {
+    if (!w || !w->visible()) return false;
+    const PixelRect c = w->client();
     return x >= 0 && y >= 0 && x < c.width && y < c.height;
 }
 }  // namespace
@@ -135,12 +100,12 @@ bool HeadlessPlatform::doubleClickAt(Window& window, int clientX, int clientY) {
     if (!insideClient(peerOf(window), clientX, clientY)) return false;
     if (Control* c = hitTest(window, clientX, clientY)) {
         if (c->kind() == ControlKind::Label && c->design().notifyDoubleClick) {
-            window.platformLabelDoubleClicked(*c);
+            input::labelDoubleClicked(*c);
             return true;
         }
         return c->kind() != ControlKind::Label && clickAt(window, clientX, clientY);
     }
-    window.platformDoubleClick();
+    input::doubleClick(window);
     return true;
 }
 
@@ -151,12 +116,12 @@ bool HeadlessPlatform::clickAt(Window& window, int clientX, int clientY) {
     if (!window.acceptsInput()) return true;  // the click lands, and is refused
     switch (c->kind()) {
         case ControlKind::CheckBox:
-            window.platformFocusChanged(c);
-            window.platformCheckBoxToggled(*c, c->value() == 1 ? 0 : 1);
+            input::focusMoved(*c);
+            input::checkBoxToggled(*c, c->value() == 1 ? 0 : 1);
             return true;
         case ControlKind::PushButton:
-            window.platformFocusChanged(c);
-            window.platformButtonClicked(*c);
+            input::focusMoved(*c);
+            input::buttonClicked(*c);
             return true;
         default:
             return false;
@@ -174,8 +139,8 @@ bool HeadlessPlatform::doubleClickControl(Window& window, std::string_view name)
 }
 
 void HeadlessPlatform::pressKey(Window& window, Key key) {
-    const HeadlessPeer* p = peerOf(window);
-    if (!p || !p->visible() || !window.acceptsInput()) return;
+    const HeadlessWindow* w = peerOf(window);
+    if (!w || !w->visible() || !window.acceptsInput()) return;
     Control* focus = window.focusedControl();
     switch (key) {
         case Key::Tab:
@@ -186,9 +151,9 @@ void HeadlessPlatform::pressKey(Window& window, Key key) {
             break;
         case Key::Space:
             if (focus && focus->kind() == ControlKind::CheckBox)
-                window.platformCheckBoxToggled(*focus, focus->value() == 1 ? 0 : 1);
+                input::checkBoxToggled(*focus, focus->value() == 1 ? 0 : 1);
             else if (focus && focus->kind() == ControlKind::PushButton)
-                window.platformButtonClicked(*focus);
+                input::buttonClicked(*focus);
             break;
         case Key::Enter:
         case Key::Escape:
@@ -198,17 +163,17 @@ void HeadlessPlatform::pressKey(Window& window, Key key) {
 }
 
 void HeadlessPlatform::requestClose(Window& window) {
-    if (peerOf(window)) window.platformCloseRequest();
+    if (peerOf(window)) input::closeCommand(window);
 }
 
 void HeadlessPlatform::dragTo(Window& window, int outerX, int outerY) {
-    HeadlessPeer* p = peerOf(window);
-    if (!p || !window.acceptsInput()) return;
-    PixelRect r = p->outer();
+    HeadlessWindow* w = peerOf(window);
+    if (!w || !window.acceptsInput()) return;
+    PixelRect r = w->outer();
     r.x = outerX;
     r.y = outerY;
-    p->setOuterRect(r);
-    window.platformMoved(outerX, outerY);
+    w->setOuterRect(r);
+    input::moved(window, outerX, outerY);
 }
 
 }  // namespace qv

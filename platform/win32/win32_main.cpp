@@ -4,10 +4,9 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
-#include "platform/handler_guard.h"
 #include "app/program.h"
+#include "platform/handler_guard.h"
 #include "platform/win32/win32_platform.h"
-#include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_text.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -21,14 +20,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     InitCommonControlsEx(&controls);
 
     int status = 1;
+    // A backend that cannot start is reported like an error in a handler.
     qv::HandlerGuard::instance().run("start-up", [&] {
         qv::win32ui::Win32Platform platform(instance);
-        const auto store = qv::makeRegistrySettingsBackend();
-        const auto section = qv::makeModuleFileSection();
-        qv::Program program(platform, *store, *section);
-        platform.attach(program.runtime);
+        qv::Program program(platform);
         status = program.run();
     });
-    qv::HandlerGuard::instance().flushRepeats();
     return status;
 }

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/handler_guard.h"
+#include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_window.h"
 
@@ -38,7 +39,10 @@ PixelRect toPixelRect(const RECT& r) {
 
 }  // namespace
 
-Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
+Win32Platform::Win32Platform(HINSTANCE instance)
+    : instance_(instance),
+      settings_(makeRegistrySettingsBackend()),
+      section_(makeModuleFileSection()) {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
     lookUp(user32, "GetDpiForWindow", dpi_.getDpiForWindow);
     lookUp(user32, "GetDpiForSystem", dpi_.getDpiForSystem);
@@ -52,7 +56,7 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &Win32Peer::windowProc;
+    wc.lpfnWndProc = &Win32Window::windowProc;
     wc.hInstance = instance;
     wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
                                              bigSize, bigSize, LR_DEFAULTCOLOR));
@@ -89,15 +93,14 @@ Win32Platform::~Win32Platform() {
 }
 
 LRESULT CALLBACK Win32Platform::messageWindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                                  LPARAM lParam) {
+                                                  LPARAM lParam) noexcept {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self && message == WM_TIMER && wParam == kWakeTimerId) {
-        if (self->runtime_)
-            HandlerGuard::instance().run("timer", [&] { self->runtime_->timerWake(); });
+        if (self->runtime_) input::timerDue(*self->runtime_);
         return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -107,29 +110,29 @@ const wchar_t* Win32Platform::windowClass() const {
     return kWindowClass;
 }
 
-void Win32Platform::peerDestroyed(Win32Peer* peer) {
-    std::erase(peers_, peer);
+void Win32Platform::windowDestroyed(Win32Window* window) {
+    std::erase(windows_, window);
 }
 
 HWND Win32Platform::enabledOwnedWindow(HWND owner) const {
-    for (const Win32Peer* p : peers_) {
-        HWND w = p->hwnd();
+    for (const Win32Window* window : windows_) {
+        HWND w = window->hwnd();
         if (GetWindow(w, GW_OWNER) == owner && IsWindowEnabled(w) && IsWindowVisible(w)) return w;
     }
     return nullptr;
 }
 
 std::unique_ptr<WindowPeer> Win32Platform::createPeer(Window& window, Window* owner) {
-    return std::make_unique<Win32Peer>(*this, window, owner);
+    return std::make_unique<Win32Window>(*this, window, owner);
 }
 
 void Win32Platform::dispatch(MSG& msg) {
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     if (root) {
-        for (Win32Peer* p : peers_) {
+        for (const Win32Window* w : windows_) {
             // Tab, Shift+Tab and Space for the controls; the Enter and Escape it turns into
             // IDOK and IDCANCEL match no control.
-            if (p->hwnd() == root && p->usesDialogKeys() && IsDialogMessageW(root, &msg)) return;
+            if (w->hwnd() == root && w->usesDialogKeys() && IsDialogMessageW(root, &msg)) return;
         }
     }
     TranslateMessage(&msg);
@@ -139,7 +142,7 @@ void Win32Platform::dispatch(MSG& msg) {
 void Win32Platform::runLoop() {
     // The start-up window could not be made: the error has been reported, and there is nothing
     // the user could close.
-    if (peers_.empty()) return;
+    if (windows_.empty()) return;
     MSG msg;
     for (;;) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
@@ -221,19 +224,20 @@ WindowHandle Win32Platform::foregroundWindow() {
     return reinterpret_cast<WindowHandle>(GetForegroundWindow());
 }
 
-void Win32Platform::setWindowPos(WindowHandle window, InsertAfter after, unsigned flags) {
-    HWND insertAfter = after == InsertAfter::Topmost ? HWND_TOPMOST : HWND_NOTOPMOST;
-    SetWindowPos(reinterpret_cast<HWND>(window), insertAfter, 0, 0, 0, 0, flags);
+void Win32Platform::setTopmost(WindowHandle window, bool topmost) {
+    // Without SWP_NOACTIVATE: whatever activation Windows applies with the move is accepted.
+    SetWindowPos(reinterpret_cast<HWND>(window), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0,
+                 0, SWP_NOSIZE | SWP_NOMOVE);
 }
 
-std::int64_t Win32Platform::nowMs() const {
+std::int64_t Win32Platform::monotonicMs() const {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     const LONGLONG f = counterFrequency_.QuadPart > 0 ? counterFrequency_.QuadPart : 1;
     return static_cast<std::int64_t>(now.QuadPart / f * 1000 + now.QuadPart % f * 1000 / f);
 }
 
-std::uint64_t Win32Platform::millisecondsSinceStart() const {
+std::uint64_t Win32Platform::ticksSinceStart() const {
     return GetTickCount64();
 }
 

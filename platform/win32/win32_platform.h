@@ -1,7 +1,7 @@
 #pragma once
-// The Win32 backend: plain windows and the standard STATIC and BUTTON controls, window timers,
-// the message loop with IsDialogMessage for keyboard use, monitors and the two window-order
-// calls of the always-on-top keeper.
+// The Windows backend: plain windows and the standard STATIC and BUTTON controls, window timers,
+// the message loop with IsDialogMessage for keyboard use, monitors, the window-order calls of the
+// always-on-top keeper, and the registry store.
 
 #include <windows.h>
 
@@ -10,11 +10,12 @@
 #include <optional>
 #include <vector>
 
-#include "platform/runtime.h"
+#include "platform/backend.h"
+#include "platform/settings_backend.h"
 
 namespace qv::win32ui {
 
-class Win32Peer;
+class Win32Window;
 
 // Functions that newer versions of Windows have, looked up at run time so that the program
 // still starts on Windows 7 and 8.
@@ -25,53 +26,54 @@ struct DpiApi {
     HRESULT(WINAPI* getDpiForMonitor)(HMONITOR, int, UINT*, UINT*) = nullptr;
 };
 
-class Win32Platform final : public Platform,
-                            public WindowOrder,
-                            public MonotonicClock,
-                            public TickSource {
+class Win32Platform final : public Backend {
   public:
+    // Registers the window classes and makes the window that receives the timer; throws with
+    // the system's message when Windows refuses.
     explicit Win32Platform(HINSTANCE instance);
     ~Win32Platform() override;
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
-    // Timer wake-ups go to this runtime.
-    void attach(Runtime& runtime) { runtime_ = &runtime; }
-
-    // Platform
-    const MonotonicClock& clock() const override { return *this; }
-    const TickSource& tickSource() const override { return *this; }
-    std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
-    void runModalLoop(Window& modal) override;
+    // Start-up and the event loop: GetMessage, with IsDialogMessage for windows with controls.
+    // The end of the session arrives as WM_QUERYENDSESSION at the windows.
+    void connect(Runtime& runtime) override { runtime_ = &runtime; }
+    void disconnect() override { runtime_ = nullptr; }
     void runLoop() override;
+    void runModalLoop(Window& modal) override;
     void quit() override;
-    void wakeAfter(std::optional<std::int64_t> ms) override;
+    // Monitors, each with its own DPI where Windows tells it (8.1 and later).
     std::vector<Monitor> monitors() const override;
     int systemDpi() const override;
-    WindowOrder& windowOrder() override { return *this; }
-
-    // WindowOrder
+    // Windows
+    std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
+    // Timers: the performance counter, and one window timer.
+    std::int64_t monotonicMs() const override;
+    void wakeAfter(std::optional<std::int64_t> ms) override;
+    // Window order: GetForegroundWindow and SetWindowPos.
     WindowHandle foregroundWindow() override;
-    void setWindowPos(WindowHandle window, InsertAfter after, unsigned flags) override;
+    void setTopmost(WindowHandle window, bool topmost) override;
+    // Tick source: GetTickCount64.
+    std::uint64_t ticksSinceStart() const override;
+    // Settings: HKEY_CURRENT_USER\Software\QV_TKS\<section>, the section from the module's
+    // file name.
+    SettingsBackend& settingsBackend() override { return *settings_; }
+    const SectionSource& executableSection() const override { return *section_; }
 
-    // MonotonicClock and TickSource
-    std::int64_t nowMs() const override;
-    std::uint64_t millisecondsSinceStart() const override;
-
-    // For the peers.
+    // For the windows.
     HINSTANCE instance() const { return instance_; }
     const DpiApi& dpiApi() const { return dpi_; }
     const wchar_t* windowClass() const;
-    void peerCreated(Win32Peer* peer) { peers_.push_back(peer); }
-    void peerDestroyed(Win32Peer* peer);
+    void windowCreated(Win32Window* window) { windows_.push_back(window); }
+    void windowDestroyed(Win32Window* window);
     // A shown, enabled window of ours that `owner` owns (its modal window), or nullptr.
     HWND enabledOwnedWindow(HWND owner) const;
 
   private:
     static LRESULT CALLBACK messageWindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                              LPARAM lParam);
+                                              LPARAM lParam) noexcept;
     // One message through IsDialogMessage (for windows with controls), or translated and
-    // dispatched. False when the message was WM_QUIT.
+    // dispatched.
     void dispatch(MSG& msg);
 
     HINSTANCE instance_;
@@ -80,7 +82,9 @@ class Win32Platform final : public Platform,
     ATOM windowClass_ = 0;
     HWND messageWindow_ = nullptr;
     Runtime* runtime_ = nullptr;
-    std::vector<Win32Peer*> peers_;
+    std::unique_ptr<SettingsBackend> settings_;
+    std::unique_ptr<SectionSource> section_;
+    std::vector<Win32Window*> windows_;
     LARGE_INTEGER counterFrequency_{};
 };
 

@@ -1,7 +1,6 @@
 #include "platform/win32/win32_window.h"
 
 #include <algorithm>
-#include <climits>
 #include <stdexcept>
 
 #include "platform/handler_guard.h"
@@ -13,37 +12,13 @@ namespace qv::win32ui {
 
 namespace {
 
-COLORREF toColorRef(const Rgb& c) {
-    return RGB(c.r, c.g, c.b);
-}
-
-int twipsToPixels(int twips, UINT dpi) {
-    return sizeTwipsToPixels(twips, static_cast<int>(dpi));
-}
-
-// The default GUI font, at the size it has at the system DPI, scaled to `dpi`.
-HFONT createGuiFont(UINT dpi, int systemDpi) {
-    LOGFONTW lf{};
-    if (!GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf)) return nullptr;
-    lf.lfHeight = MulDiv(lf.lfHeight, static_cast<int>(dpi), systemDpi);
-    return CreateFontIndirectW(&lf);
-}
-
-HFONT createLabelFont(const FontSpec& design, UINT dpi) {
-    LOGFONTW lf{};
-    lf.lfHeight = -MulDiv(design.pointSize, static_cast<int>(dpi), 72);
-    lf.lfWeight = design.weight;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfQuality = DEFAULT_QUALITY;
-    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    const std::wstring face = widen(design.face);
-    face.copy(lf.lfFaceName, LF_FACESIZE - 1);
-    return CreateFontIndirectW(&lf);
-}
+// Sent to itself by a disabled window that the system activated (see onActivate).
+constexpr UINT kActivateModalMessage = WM_APP + 1;
+constexpr UINT kDpiChangedMessage = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 
 }  // namespace
 
-Win32Peer::Win32Peer(Win32Platform& platform, Window& window, Window* owner)
+Win32Window::Win32Window(Win32Platform& platform, Window& window, Window* owner)
     : platform_(platform), window_(window) {
     HWND ownerHwnd = nullptr;
     if (owner && owner->handle()) ownerHwnd = reinterpret_cast<HWND>(owner->handle());
@@ -53,199 +28,191 @@ Win32Peer::Win32Peer(Win32Platform& platform, Window& window, Window* owner)
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ownerHwnd,
                             nullptr, platform.instance(), this);
     if (!hwnd_) throw std::runtime_error(lastErrorLine("CreateWindowExW"));
-    platform_.peerCreated(this);
-    createFonts();
-    createControls();
-}
-
-Win32Peer::~Win32Peer() {
-    platform_.peerDestroyed(this);
-    if (hwnd_) {
-        // Messages sent while the window goes (WM_DESTROY and the like) no longer reach this
-        // object.
+    try {
+        controls_.create(hwnd_, platform.instance(), window_.shownControls(), dpi(),
+                         platform.systemDpi());
+    } catch (...) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
+        throw;
     }
-    for (NativeControl& c : controls_) {
-        if (c.ownFont) DeleteObject(c.ownFont);
-        if (c.background) DeleteObject(c.background);
-    }
-    releaseFonts();
+    platform_.windowCreated(this);
 }
 
-LRESULT CALLBACK Win32Peer::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+Win32Window::~Win32Window() {
+    platform_.windowDestroyed(this);
+    // Messages sent while the window goes (WM_DESTROY and the like) no longer reach this object.
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                         LPARAM lParam) noexcept {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        auto* peer = static_cast<Win32Peer*>(create->lpCreateParams);
-        peer->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(peer));
+        auto* self = static_cast<Win32Window*>(create->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* peer = reinterpret_cast<Win32Peer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!peer) return DefWindowProcW(hwnd, message, wParam, lParam);
-    LRESULT result = 0;
-    bool handled = false;
-    // No exception crosses back into Windows.
-    HandlerGuard::instance().run("window message", [&] {
-        result = peer->onMessage(message, wParam, lParam);
-        handled = true;
-    });
-    return handled ? result : DefWindowProcW(hwnd, message, wParam, lParam);
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    return self->onMessage(message, wParam, lParam);
 }
 
 // NOTE: a handler reached from here may close the window, which destroys this object while
 // its window procedure is still on the stack; every case returns at once after calling into
 // the core.
-LRESULT Win32Peer::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     HWND hwnd = hwnd_;
     switch (message) {
         case WM_CLOSE:
-            window_.platformCloseRequest();
+            input::closeCommand(window_);
             return 0;
         case WM_QUERYENDSESSION:
             // Logging off or shutting down saves as a normal close does: a Win32 program is
             // otherwise ended without WM_CLOSE.
-            window_.runtime().requestEnd();
+            input::endOfSession(window_.runtime());
             return TRUE;
         case WM_ENDSESSION:
-            if (wParam) window_.runtime().requestEnd();
+            if (wParam) input::endOfSession(window_.runtime());
             return 0;
         case WM_LBUTTONDBLCLK:
-            window_.platformDoubleClick();
+            input::doubleClick(window_);
             return 0;
         case WM_COMMAND:
             onCommand(wParam, lParam);
             return 0;
-        case WM_CTLCOLORSTATIC: {
-            NativeControl* c = nativeOf(reinterpret_cast<HWND>(lParam));
-            if (!c || !c->background) break;
-            auto dc = reinterpret_cast<HDC>(wParam);
-            const ControlDesign& d = c->control->design();
-            if (d.foreground) SetTextColor(dc, toColorRef(*d.foreground));
-            SetBkColor(dc, toColorRef(*d.background));
-            SetBkMode(dc, OPAQUE);
-            return reinterpret_cast<LRESULT>(c->background);
-        }
+        case WM_CTLCOLORSTATIC:
+            if (auto brush = controls_.colorStatic(reinterpret_cast<HDC>(wParam),
+                                                   reinterpret_cast<HWND>(lParam)))
+                return *brush;
+            break;
         case WM_PAINT:
             onPaint();
             return 0;
-        case WM_GETMINMAXINFO: {
-            // The program keeps a strip of client area below the title bar, whatever minimum
-            // the platform would leave (under Wine it can leave none).
-            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            const FrameExtents f = frameExtents();
-            const int strip =
-                scaleFrom96(window_.design().minClientStripPx, static_cast<int>(dpi()));
-            info->ptMinTrackSize.y =
-                std::max<LONG>(info->ptMinTrackSize.y, f.top + f.bottom + strip);
+        case WM_GETMINMAXINFO:
+            onMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
             return 0;
-        }
-        case WM_WINDOWPOSCHANGED: {
-            const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
-            if (shown_ && !(pos->flags & SWP_NOMOVE) && IsWindowVisible(hwnd) && !IsIconic(hwnd)) {
-                RECT r;
-                if (GetWindowRect(hwnd, &r)) window_.platformMoved(r.left, r.top);
-            }
+        case WM_WINDOWPOSCHANGED:
+            onPositionChanged(*reinterpret_cast<const WINDOWPOS*>(lParam));
             break;  // DefWindowProc sends WM_MOVE and WM_SIZE
-        }
         case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                rememberFocus();
-                break;
-            }
-            if (!IsWindowEnabled(hwnd)) {
-                // NOTE: the keeper's SetWindowPos activates the main window even while it is
-                // disabled under its modal About window (Wine does so every second), which
-                // would leave the keyboard with a window that takes no input. As Windows does
-                // for a disabled owner clicked in the task bar, the modal window takes over,
-                // once this activation has run its course.
-                PostMessageW(hwnd, kActivateModalMessage, 0, 0);
-                return 0;
-            }
-            // Plain windows do not give the focus back to the control that had it.
-            if (Control* focus = window_.focusedControl()) {
-                if (NativeControl* c = nativeOf(*focus)) {
-                    SetFocus(c->hwnd);
-                    return 0;
-                }
-            }
+            if (onActivate(wParam)) return 0;
             break;
-        case kActivateModalMessage: {
-            // NOTE: not GetLastActivePopup, which under Wine answers with the owner itself.
-            HWND popup = platform_.enabledOwnedWindow(hwnd);
-            if (popup && GetForegroundWindow() == hwnd) SetForegroundWindow(popup);
+        case kActivateModalMessage:
+            onActivateModal();
             return 0;
-        }
-        case 0x02E0: {  // WM_DPICHANGED, defined only for Windows 8.1 and later
-            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-            onDpiChanged(HIWORD(wParam), *suggested);
+        case kDpiChangedMessage:
+            onDpiChanged(*reinterpret_cast<const RECT*>(lParam));
             return 0;
-        }
         default:
             break;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-void Win32Peer::onCommand(WPARAM wParam, LPARAM lParam) {
+void Win32Window::onCommand(WPARAM wParam, LPARAM lParam) noexcept {
     const int id = LOWORD(wParam);
     const int code = HIWORD(wParam);
     // IDOK and IDCANCEL from IsDialogMessage (Enter, Escape) match no control: nothing happens.
-    NativeControl* c = nativeOf(reinterpret_cast<HWND>(lParam));
+    const NativeControls::Native* c = controls_.find(reinterpret_cast<HWND>(lParam));
     if (!c || c->id != id) return;
     Control& control = *c->control;
     switch (control.kind()) {
         case ControlKind::CheckBox:
             if (code == BN_CLICKED) {
-                window_.platformFocusChanged(&control);
+                input::focusMoved(control);
                 const bool checked = SendMessageW(c->hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
-                window_.platformCheckBoxToggled(control, checked ? 1 : 0);
+                input::checkBoxToggled(control, checked ? 1 : 0);
             }
             break;
         case ControlKind::PushButton:
             if (code == BN_CLICKED) {
-                window_.platformFocusChanged(&control);
-                window_.platformButtonClicked(control);
+                input::focusMoved(control);
+                input::buttonClicked(control);
             }
             break;
         case ControlKind::Label:
-            if (code == STN_DBLCLK) window_.platformLabelDoubleClicked(control);
+            if (code == STN_DBLCLK) input::labelDoubleClicked(control);
             break;
         default:
             break;
     }
 }
 
-void Win32Peer::onPaint() {
+void Win32Window::onPaint() noexcept {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
     if (!dc) return;
-    const UINT windowDpi = dpi();
-    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_WINDOWTEXT));
-    HGDIOBJ old = SelectObject(dc, pen);
-    for (const auto& c : window_.controls()) {
-        if (c->kind() != ControlKind::Line || !c->visible()) continue;
-        const ControlDesign& d = c->design();
-        const int x1 = twipsToPixels(d.left, windowDpi), y1 = twipsToPixels(d.top, windowDpi);
-        const int x2 = twipsToPixels(d.width, windowDpi), y2 = twipsToPixels(d.height, windowDpi);
-        MoveToEx(dc, x1, y1, nullptr);
-        LineTo(dc, x2, y2);
-        SetPixel(dc, x2, y2, GetSysColor(COLOR_WINDOWTEXT));  // LineTo leaves out the end point
+    const int windowDpi = static_cast<int>(dpi());
+    const COLORREF colour = GetSysColor(COLOR_WINDOWTEXT);
+    const GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, colour));
+    HGDIOBJ old = SelectObject(dc, pen.get());
+    for (const Control* c : window_.shownControls()) {
+        if (c->kind() != ControlKind::Line) continue;
+        const PixelLine line = c->lineEnds(windowDpi);
+        MoveToEx(dc, line.x1, line.y1, nullptr);
+        LineTo(dc, line.x2, line.y2);
+        SetPixel(dc, line.x2, line.y2, colour);  // LineTo leaves out the end point
     }
     SelectObject(dc, old);
-    DeleteObject(pen);
     EndPaint(hwnd_, &ps);
 }
 
-void Win32Peer::onDpiChanged(UINT newDpi, const RECT& suggested) {
-    (void)newDpi;
-    createFonts();
-    layoutControls();
+void Win32Window::onMinMaxInfo(MINMAXINFO& info) const noexcept {
+    // The program keeps a strip of client area below the title bar, whatever minimum the
+    // platform would leave (under Wine it can leave none).
+    const FrameExtents f = frameExtents();
+    const int strip = scaleFrom96(window_.design().minClientStripPx, static_cast<int>(dpi()));
+    info.ptMinTrackSize.y = std::max<LONG>(info.ptMinTrackSize.y, f.top + f.bottom + strip);
+}
+
+void Win32Window::onPositionChanged(const WINDOWPOS& pos) noexcept {
+    if (!shown_ || (pos.flags & SWP_NOMOVE) || !IsWindowVisible(hwnd_) || IsIconic(hwnd_)) return;
+    RECT r;
+    if (GetWindowRect(hwnd_, &r)) input::moved(window_, r.left, r.top);
+}
+
+bool Win32Window::onActivate(WPARAM wParam) noexcept {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        rememberFocus();
+        return false;
+    }
+    if (!IsWindowEnabled(hwnd_)) {
+        // NOTE: the keeper's SetWindowPos activates the main window even while it is disabled
+        // under its modal About window (Wine does so every second), which would leave the
+        // keyboard with a window that takes no input. As Windows does for a disabled owner
+        // clicked in the task bar, the modal window takes over, once this activation has run
+        // its course.
+        PostMessageW(hwnd_, kActivateModalMessage, 0, 0);
+        return true;
+    }
+    // Plain windows do not give the focus back to the control that had it.
+    if (const Control* focus = window_.focusedControl()) {
+        if (const NativeControls::Native* c = controls_.find(*focus)) {
+            SetFocus(c->hwnd);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Win32Window::onActivateModal() noexcept {
+    // NOTE: not GetLastActivePopup, which under Wine answers with the owner itself.
+    HWND popup = platform_.enabledOwnedWindow(hwnd_);
+    if (popup && GetForegroundWindow() == hwnd_) SetForegroundWindow(popup);
+}
+
+void Win32Window::onDpiChanged(const RECT& suggested) noexcept {
+    const UINT windowDpi = dpi();
+    controls_.applyFonts(windowDpi, platform_.systemDpi());
+    controls_.layout(windowDpi);
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-UINT Win32Peer::dpi() const {
+UINT Win32Window::dpi() const noexcept {
     const DpiApi& api = platform_.dpiApi();
     if (api.getDpiForWindow && hwnd_) {
         const UINT d = api.getDpiForWindow(hwnd_);
@@ -254,123 +221,12 @@ UINT Win32Peer::dpi() const {
     return static_cast<UINT>(platform_.systemDpi());
 }
 
-void Win32Peer::releaseFonts() {
-    if (guiFont_) DeleteObject(guiFont_);
-    guiFont_ = nullptr;
+void Win32Window::rememberFocus() noexcept {
+    if (const NativeControls::Native* c = controls_.find(GetFocus()))
+        input::focusMoved(*c->control);
 }
 
-void Win32Peer::createFonts() {
-    const UINT d = dpi();
-    if (d == fontDpi_ && guiFont_) return;
-    fontDpi_ = d;
-    HFONT gui = createGuiFont(d, platform_.systemDpi());
-    for (NativeControl& c : controls_) {
-        const FontSpec& designed = c.control->design().font;
-        HFONT font = gui;
-        if (!designed.face.empty()) {
-            HFONT own = createLabelFont(designed, d);
-            if (own) {
-                if (c.ownFont) DeleteObject(c.ownFont);
-                c.ownFont = own;
-            }
-            font = c.ownFont;
-        }
-        SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    }
-    releaseFonts();
-    guiFont_ = gui;
-}
-
-void Win32Peer::createControls() {
-    std::vector<Control*> order;
-    for (const auto& c : window_.controls())
-        if (c->visible() && c->kind() != ControlKind::Line) order.push_back(c.get());
-    // Children in tab order: IsDialogMessage moves the focus in the order they were made.
-    std::stable_sort(order.begin(), order.end(), [](Control* a, Control* b) {
-        const auto key = [](Control* c) {
-            return c->design().tabIndex == kNoTabIndex ? INT_MAX : c->design().tabIndex;
-        };
-        return key(a) < key(b);
-    });
-    const UINT d = dpi();
-    int id = kFirstControlId;
-    for (Control* control : order) {
-        const ControlDesign& design = control->design();
-        const wchar_t* className = L"BUTTON";
-        DWORD style = WS_CHILD | WS_VISIBLE;
-        switch (design.kind) {
-            case ControlKind::Label:
-                className = L"STATIC";
-                style |= SS_NOPREFIX | (design.notifyDoubleClick ? SS_NOTIFY : 0);
-                style |= design.align == Align::Center  ? SS_CENTER
-                         : design.align == Align::Right ? SS_RIGHT
-                                                        : SS_LEFT;
-                break;
-            case ControlKind::CheckBox:
-                style |= BS_AUTOCHECKBOX | WS_TABSTOP;
-                break;
-            case ControlKind::PushButton:
-                style |= BS_PUSHBUTTON | WS_TABSTOP;
-                break;
-            case ControlKind::TextBox:
-                className = L"EDIT";
-                style |= WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP;
-                break;
-            case ControlKind::Line:
-                continue;
-        }
-        if (style & WS_TABSTOP) hasTabStops_ = true;
-        const std::wstring text = widen(control->text());
-        HWND child = CreateWindowExW(
-            0, className, text.c_str(), style, twipsToPixels(design.left, d),
-            twipsToPixels(design.top, d), twipsToPixels(design.width, d),
-            twipsToPixels(design.height, d), hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), platform_.instance(), nullptr);
-        if (!child)
-            throw std::runtime_error(
-                lastErrorLine("CreateWindowExW " + std::string(control->name())));
-        NativeControl native;
-        native.control = control;
-        native.hwnd = child;
-        native.id = id++;
-        if (design.background) native.background = CreateSolidBrush(toColorRef(*design.background));
-        controls_.push_back(native);
-        if (design.kind == ControlKind::CheckBox)
-            SendMessageW(child, BM_SETCHECK, control->value() == 1 ? BST_CHECKED : BST_UNCHECKED,
-                         0);
-    }
-    fontDpi_ = 0;  // give the new controls their fonts
-    createFonts();
-}
-
-void Win32Peer::layoutControls() {
-    const UINT d = dpi();
-    for (const NativeControl& c : controls_) {
-        const ControlDesign& design = c.control->design();
-        SetWindowPos(c.hwnd, nullptr, twipsToPixels(design.left, d), twipsToPixels(design.top, d),
-                     twipsToPixels(design.width, d), twipsToPixels(design.height, d),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-}
-
-Win32Peer::NativeControl* Win32Peer::nativeOf(const Control& control) {
-    for (NativeControl& c : controls_)
-        if (c.control == &control) return &c;
-    return nullptr;
-}
-
-Win32Peer::NativeControl* Win32Peer::nativeOf(HWND hwnd) {
-    if (!hwnd) return nullptr;
-    for (NativeControl& c : controls_)
-        if (c.hwnd == hwnd) return &c;
-    return nullptr;
-}
-
-void Win32Peer::rememberFocus() {
-    if (NativeControl* c = nativeOf(GetFocus())) window_.platformFocusChanged(c->control);
-}
-
-void Win32Peer::setCaption(std::string_view caption) {
+void Win32Window::setCaption(std::string_view caption) {
     std::wstring text = widen(caption);
     if (text == caption_) return;
     caption_ = std::move(text);
@@ -378,13 +234,13 @@ void Win32Peer::setCaption(std::string_view caption) {
         HandlerGuard::instance().warnOnce(lastErrorLine("SetWindowTextW"));
 }
 
-void Win32Peer::setOuterRect(const PixelRect& outer) {
+void Win32Window::setOuterRect(const PixelRect& outer) {
     if (!SetWindowPos(hwnd_, nullptr, outer.x, outer.y, outer.width, outer.height,
                       SWP_NOZORDER | SWP_NOACTIVATE))
         HandlerGuard::instance().warnOnce(lastErrorLine("SetWindowPos"));
 }
 
-FrameExtents Win32Peer::frameExtents() const {
+FrameExtents Win32Window::frameExtents() const {
     RECT r{0, 0, 0, 0};
     const DpiApi& api = platform_.dpiApi();
     const BOOL ok = api.adjustWindowRectExForDpi
@@ -395,29 +251,18 @@ FrameExtents Win32Peer::frameExtents() const {
             static_cast<int>(r.bottom)};
 }
 
-void Win32Peer::show() {
+void Win32Window::show() {
     ShowWindow(hwnd_, SW_SHOW);
     UpdateWindow(hwnd_);
     shown_ = true;
 }
 
-void Win32Peer::setInputEnabled(bool enabled) {
+void Win32Window::setInputEnabled(bool enabled) {
     EnableWindow(hwnd_, enabled ? TRUE : FALSE);
 }
 
-void Win32Peer::controlChanged(const Control& control) {
-    NativeControl* c = nativeOf(control);
-    if (!c) return;
-    if (control.kind() == ControlKind::CheckBox) {
-        SendMessageW(c->hwnd, BM_SETCHECK, control.value() == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
-        return;
-    }
-    if (!SetWindowTextW(c->hwnd, widen(control.text()).c_str()))
-        HandlerGuard::instance().warnOnce(lastErrorLine("SetWindowTextW"));
-}
-
-void Win32Peer::focusControl(const Control& control) {
-    if (NativeControl* c = nativeOf(control)) SetFocus(c->hwnd);
+void Win32Window::focusControl(const Control& control) {
+    if (const NativeControls::Native* c = controls_.find(control)) SetFocus(c->hwnd);
 }
 
 }  // namespace qv::win32ui

@@ -1,27 +1,28 @@
 #pragma once
-// One native window: a top-level window with a caption and the close command only, its visible
-// controls as STATIC and BUTTON children, and its lines painted in the window-text colour. The
-// core Window owns every value; this class mirrors them and reports the user's actions back.
+// One window of the Windows backend: a top-level window with a caption and the close command
+// only, its shown controls as native children, and its lines painted in the window-text colour.
+// The core's Window owns every value; this class mirrors them and reports the user's actions
+// back.
 
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
+#include "platform/win32/win32_controls.h"
 #include "platform/window.h"
 
 namespace qv::win32ui {
 
 class Win32Platform;
 
-class Win32Peer final : public WindowPeer {
+class Win32Window final : public WindowPeer {
   public:
     // Creates the window hidden, with its controls; throws with the system's message when
     // Windows refuses.
-    Win32Peer(Win32Platform& platform, Window& window, Window* owner);
-    ~Win32Peer() override;
-    Win32Peer(const Win32Peer&) = delete;
-    Win32Peer& operator=(const Win32Peer&) = delete;
+    Win32Window(Win32Platform& platform, Window& window, Window* owner);
+    ~Win32Window() override;
+    Win32Window(const Win32Window&) = delete;
+    Win32Window& operator=(const Win32Window&) = delete;
 
     WindowHandle handle() const override { return reinterpret_cast<WindowHandle>(hwnd_); }
     void setCaption(std::string_view caption) override;
@@ -29,52 +30,36 @@ class Win32Peer final : public WindowPeer {
     FrameExtents frameExtents() const override;
     void show() override;
     void setInputEnabled(bool enabled) override;
-    void controlChanged(const Control& control) override;
+    void controlChanged(const Control& control) override { controls_.mirror(control); }
     void focusControl(const Control& control) override;
 
     HWND hwnd() const { return hwnd_; }
     // Windows with controls that take the focus get IsDialogMessage's keyboard handling.
-    bool usesDialogKeys() const { return hasTabStops_; }
+    bool usesDialogKeys() const { return controls_.hasTabStops(); }
 
     static constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     static constexpr DWORD kExStyle = 0;
-    // Control ids start above IDOK and IDCANCEL, which IsDialogMessage sends for Enter and
-    // Escape; the windows have neither a default nor a cancel button.
-    static constexpr int kFirstControlId = 100;
-    static constexpr UINT kActivateModalMessage = WM_APP + 1;
 
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                       LPARAM lParam) noexcept;
 
   private:
-    struct NativeControl {
-        Control* control = nullptr;
-        HWND hwnd = nullptr;
-        int id = 0;
-        HFONT ownFont = nullptr;      // a label's own font; the others use the GUI font
-        HBRUSH background = nullptr;  // a label's own background colour
-    };
-
-    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void onCommand(WPARAM wParam, LPARAM lParam);
-    void onPaint();
-    void onDpiChanged(UINT dpi, const RECT& suggested);
-    void createControls();
-    void layoutControls();
-    void createFonts();
-    void releaseFonts();
-    UINT dpi() const;
-    NativeControl* nativeOf(const Control& control);
-    NativeControl* nativeOf(HWND hwnd);
-    void rememberFocus();
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    void onCommand(WPARAM wParam, LPARAM lParam) noexcept;
+    void onPaint() noexcept;
+    void onMinMaxInfo(MINMAXINFO& info) const noexcept;
+    void onPositionChanged(const WINDOWPOS& pos) noexcept;
+    bool onActivate(WPARAM wParam) noexcept;
+    void onActivateModal() noexcept;
+    void onDpiChanged(const RECT& suggested) noexcept;
+    UINT dpi() const noexcept;
+    void rememberFocus() noexcept;
 
     Win32Platform& platform_;
     Window& window_;
     HWND hwnd_ = nullptr;
-    std::vector<NativeControl> controls_;
-    HFONT guiFont_ = nullptr;
+    NativeControls controls_;
     std::wstring caption_;
-    UINT fontDpi_ = 0;
-    bool hasTabStops_ = false;
     bool shown_ = false;
 };
 

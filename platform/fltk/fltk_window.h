@@ -1,31 +1,27 @@
 #pragma once
-// One native window: an FLTK window with a widget for every visible control. The core owns the
-// state; this mirrors it and reports the user's actions back through the Window's platform*()
-// entries.
+// One window of the Linux backend: an FLTK window with a widget for each shown control, placed
+// where the core asks, with the frame the window manager gives it. It tells a move by the user
+// from the window manager echoing the program's own placement.
 
 #include <X11/Xlib.h>
 
 #include <chrono>
 #include <optional>
 #include <string_view>
-#include <utility>
-#include <vector>
 
+#include "platform/fltk/fltk_widgets.h"
 #include "platform/window.h"
-
-class Fl_Widget;
 
 namespace qv {
 
 class FltkPlatform;
-class PeerWindow;
 
-class FltkPeer : public WindowPeer {
+class FltkWindow : public WindowPeer {
   public:
-    FltkPeer(FltkPlatform& platform, Window& window, Window* owner);
-    ~FltkPeer() override;
-    FltkPeer(const FltkPeer&) = delete;
-    FltkPeer& operator=(const FltkPeer&) = delete;
+    FltkWindow(FltkPlatform& platform, Window& window, Window* owner);
+    ~FltkWindow() override;
+    FltkWindow(const FltkWindow&) = delete;
+    FltkWindow& operator=(const FltkWindow&) = delete;
 
     WindowHandle handle() const override;
     void setCaption(std::string_view caption) override;
@@ -44,7 +40,6 @@ class FltkPeer : public WindowPeer {
     void clientMoved(int clientX, int clientY);
 
   private:
-    void buildWidgets();
     Fl_Widget* widgetOf(const Control& control) const;
     void applyOuter();
     void awaitEcho(int clientX, int clientY);
@@ -53,8 +48,8 @@ class FltkPeer : public WindowPeer {
     FltkPlatform& platform_;
     Window& window_;
     Window* owner_;
-    PeerWindow* win_ = nullptr;
-    std::vector<std::pair<const Control*, Fl_Widget*>> widgets_;
+    NativeWindow* native_ = nullptr;
+    ControlWidgets widgets_;
     FrameExtents frame_;
     bool frameKnown_ = false;
     std::optional<PixelRect> outer_;
@@ -66,7 +61,6 @@ class FltkPeer : public WindowPeer {
         std::chrono::steady_clock::time_point until;
     };
     std::optional<Echo> awaited_;
-    friend class PeerWindow;
 };
 
 }  // namespace qv

@@ -1,0 +1,45 @@
+#pragma once
+// The FLTK side of one window: the top-level FLTK window and a widget for each shown control.
+// Each reports the user's actions to the core; the FltkWindow that owns them places and shows
+// the window.
+
+#include <FL/Fl_Double_Window.H>
+
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "platform/window.h"
+
+class Fl_Widget;
+
+namespace qv {
+
+class FltkWindow;
+
+// The FLTK window behind a FltkWindow. Its widgets ask it for the FltkWindow, which is gone
+// (nullptr) once the core has closed the window and FLTK has yet to delete it.
+class NativeWindow : public Fl_Double_Window {
+  public:
+    NativeWindow(FltkWindow& owner, int w, int h) : Fl_Double_Window(w, h), owner_(&owner) {}
+
+    FltkWindow* owner() const { return owner_; }
+    void detach() { owner_ = nullptr; }
+
+    int handle(int event) override;
+    void resize(int x, int y, int w, int h) override;
+
+  private:
+    FltkWindow* owner_;
+};
+
+using ControlWidgets = std::vector<std::pair<const Control*, Fl_Widget*>>;
+
+// A widget inside `window` for each control, made in the order given (FLTK moves the focus in
+// child order), with the design's font, colours and alignment at `dpi`.
+ControlWidgets buildWidgets(NativeWindow& window, std::span<Control* const> controls, int dpi);
+
+// Shows a control's current caption or value on its widget.
+void mirrorControl(Fl_Widget& widget, const Control& control);
+
+}  // namespace qv

@@ -1,0 +1,51 @@
+#pragma once
+// One simulated window: its outer rectangle and frame, the caption the screen shows, whether it
+// is visible and takes input, and which control has the focus.
+
+#include <string>
+#include <string_view>
+
+#include "platform/window.h"
+
+namespace qv {
+
+class HeadlessPlatform;
+
+class HeadlessWindow : public WindowPeer {
+  public:
+    HeadlessWindow(HeadlessPlatform& platform, Window& window, Window* owner, WindowHandle handle);
+    ~HeadlessWindow() override;
+
+    WindowHandle handle() const override { return handle_; }
+    void setCaption(std::string_view caption) override;
+    void setOuterRect(const PixelRect& outer) override { outer_ = outer; }
+    FrameExtents frameExtents() const override;
+    void show() override;
+    void setInputEnabled(bool enabled) override { inputEnabled_ = enabled; }
+    void controlChanged(const Control&) override {}
+    void focusControl(const Control& control) override { focused_ = control.name(); }
+
+    Window& window() const { return window_; }
+    // What the screen shows: the caption as last pushed, and how many pushes there were.
+    const std::string& screenCaption() const { return caption_; }
+    int captionPushes() const { return captionPushes_; }
+    const PixelRect& outer() const { return outer_; }
+    PixelRect client() const;
+    bool visible() const { return visible_; }
+    bool inputEnabled() const { return inputEnabled_; }
+    std::string_view focusedControl() const { return focused_; }
+
+  private:
+    HeadlessPlatform& platform_;
+    Window& window_;
+    Window* owner_;
+    WindowHandle handle_;
+    std::string caption_;
+    int captionPushes_ = 0;
+    PixelRect outer_;
+    bool visible_ = false;
+    bool inputEnabled_ = true;
+    std::string_view focused_;
+};
+
+}  // namespace qv
