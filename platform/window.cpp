@@ -185,7 +185,6 @@ void Window::show() {
         top_ = static_cast<float>(positionPixelsToTwips(reachable.y, systemDpi));
         applyGeometry();
     }
-    shown_ = true;
     peer_->show();
     if (!focus_) focusNext();
 }
@@ -211,7 +210,6 @@ void Window::close() {
     shownControls_.clear();
     controls_.clear();
     focus_ = nullptr;
-    shown_ = false;
     lastRequested_.reset();
     closing_ = false;
     if (runtime_.startupWindow() == this) runtime_.startupClosed();

@@ -69,7 +69,6 @@ class Window {
     const WindowDesign& design() const { return design_; }
     Runtime& runtime() const { return runtime_; }
     bool loaded() const { return peer_ != nullptr; }
-    bool shown() const { return shown_; }
     WindowPeer* peer() const { return peer_.get(); }
     // The platform's handle, 0 while the window is not loaded.
     WindowHandle handle() const;
@@ -145,7 +144,6 @@ class Window {
     Control* focus_ = nullptr;
     Window* owner_ = nullptr;
     int inputBlockers_ = 0;
-    bool shown_ = false;
     bool closing_ = false;
 };
 

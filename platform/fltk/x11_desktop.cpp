@@ -220,9 +220,4 @@ std::optional<int> xftDpi(std::string_view resources) {
     return found;
 }
 
-int desktopDpi(Display* display) {
-    const char* resources = XResourceManagerString(display);
-    return xftDpi(resources ? resources : "").value_or(kDefaultDpi);
-}
-
 }  // namespace qv::x11

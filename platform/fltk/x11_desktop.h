@@ -49,7 +49,4 @@ std::vector<Monitor> monitors(Display* display, int dpi);
 // when it is absent or not a usable number.
 std::optional<int> xftDpi(std::string_view resources);
 
-// The DPI the desktop uses: Xft.dpi when set, else 96.
-int desktopDpi(Display* display);
-
 }  // namespace qv::x11

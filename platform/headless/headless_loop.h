@@ -17,8 +17,6 @@ class HeadlessLoop {
     // Lets `ms` virtual milliseconds pass, waking at each moment a timer falls due. A handler
     // that advances the clock itself (a slow handler) delays the next wake-up accordingly.
     void advance(std::int64_t ms);
-    // Delivers what is due at the current instant, without moving time.
-    void runPending() { scheduler_.runDue(); }
 
   private:
     VirtualClock& clock_;

@@ -139,36 +139,30 @@ void Win32Platform::dispatch(MSG& msg) {
     DispatchMessageW(&msg);
 }
 
+bool Win32Platform::pumpOne(MSG& msg) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == -1) HandlerGuard::instance().warnOnce(lastErrorLine("GetMessageW"));
+    if (got == 0 || got == -1) return false;
+    dispatch(msg);
+    return true;
+}
+
 void Win32Platform::runLoop() {
     // The start-up window could not be made: the error has been reported, and there is nothing
     // the user could close.
     if (windows_.empty()) return;
-    MSG msg;
-    for (;;) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) return;
-        if (got == -1) {
-            HandlerGuard::instance().warnOnce(lastErrorLine("GetMessageW"));
-            return;
-        }
-        dispatch(msg);
+    MSG msg{};
+    while (pumpOne(msg)) {
     }
 }
 
 void Win32Platform::runModalLoop(Window& modal) {
-    MSG msg;
+    MSG msg{};
     while (modal.loaded()) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            // The outer loop ends too.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        if (got == -1) {
-            HandlerGuard::instance().warnOnce(lastErrorLine("GetMessageW"));
-            return;
-        }
-        dispatch(msg);
+        if (pumpOne(msg)) continue;
+        // The outer loop ends too.
+        if (msg.message == WM_QUIT) PostQuitMessage(static_cast<int>(msg.wParam));
+        return;
     }
 }
 

@@ -75,6 +75,9 @@ class Win32Platform final : public Backend {
     // One message through IsDialogMessage (for windows with controls), or translated and
     // dispatched.
     void dispatch(MSG& msg);
+    // Waits for the next message and dispatches it. False when none is to come: WM_QUIT, left
+    // in `msg`, or a failure, reported.
+    bool pumpOne(MSG& msg);
 
     HINSTANCE instance_;
     DpiApi dpi_;
