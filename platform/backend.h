@@ -72,8 +72,8 @@ class Backend {
     virtual void connect(Runtime& runtime) = 0;
     // The core is going: nothing more is reported to it.
     virtual void disconnect() = 0;
-    // Runs the event loop until quit(). Returns at once when no window could be made (nothing is
-    // left that the user could close); the headless backend always does, as its tests drive time.
+    // Runs the event loop until quit(). The headless backend returns at once: its tests drive
+    // time.
     virtual void runLoop() = 0;
     // Runs a nested event loop until `modal` has closed or the program ends, delivering every
     // window's timer ticks meanwhile. The headless backend returns at once.
