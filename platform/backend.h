@@ -102,8 +102,9 @@ class Backend {
     // Milliseconds on a clock that never goes backwards; it drives every timer.
     virtual std::int64_t monotonicMs() const = 0;
     // Reports input::timerDue() once, `ms` milliseconds from now, replacing any earlier request;
-    // nothing cancels (no timer is enabled). A late wake-up is reported once, never caught up:
-    // the core asks again from now at each one.
+    // std::nullopt cancels it (no timer is enabled). A late wake-up is reported once, never
+    // caught up: the core asks again from now at each one. (The headless backend runs the due
+    // timers itself as a test moves time on.)
     virtual void wakeAfter(std::optional<std::int64_t> ms) = 0;
 
     // ---- Window order ----
