@@ -98,8 +98,9 @@ class Window {
     // Moves the focus to the next focusable control in tab order (backwards with `reverse`).
     void focusNext(bool reverse = false);
 
-    // Builds the window afresh from its design (controls, then the platform window), runs its
-    // load handler, keeps the title bar reachable and shows the window.
+    // Unless it is loaded already, builds the window afresh from its design (controls, then the
+    // platform window) and runs its load handler; then keeps the title bar reachable and shows
+    // the window.
     void show();
     // As show(), owned by `owner`, whose input is blocked until this window closes; returns
     // when it has closed (a headless backend returns at once and the test drives the loop).
