@@ -1,14 +1,20 @@
 // libFuzzer target for the Linux settings file's parser.
 //
 // For any bytes x: serialize(parse(x)) gives x back, so parse(serialize(parse(x))) = parse(x).
-// And a save on top of x (unreadable lines left out, one key set) gives plain UTF-8 in which
-// that key reads the value set and every other key reads what it read before.
+// And a save on top of x (unreadable lines left out, one key set) gives plain UTF-8 that reads
+// back line for line as the save meant it: that key reads the value set, every other key reads
+// what it read before, and every line kept is of the kind, name, value and section it was.
+//
+// tests/CMakeLists.txt also builds this file with the ordinary compiler and replays every input
+// in fuzz/seeds through it (fuzz/seed_replay.cpp).
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 #include "platform/posix/ini_document.h"
 
@@ -19,6 +25,16 @@ namespace {
 
 void check(bool ok) {
     if (!ok) std::abort();
+}
+
+// What each line means, without its bytes.
+std::vector<std::tuple<Line::Kind, std::string, std::string, std::optional<std::string>>> meaning(
+    const Document& doc) {
+    std::vector<std::tuple<Line::Kind, std::string, std::string, std::optional<std::string>>> out;
+    out.reserve(doc.lines().size());
+    for (const Line& line : doc.lines())
+        out.emplace_back(line.kind, line.name, line.value, doc.sectionOf(line));
+    return out;
 }
 
 }  // namespace
@@ -45,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(qv::ini::isValidUtf8(out));
     const Document reread = Document::parse(out);
     check(reread.unreadableLines() == 0);
+    check(meaning(reread) == meaning(saved));
     check(reread.find(section, key) == value);
     int checked = 0;
     for (const Line& line : doc.lines()) {

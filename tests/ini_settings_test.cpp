@@ -213,6 +213,27 @@ TEST(IniFormat, UnreadableLinesAreIgnoredAndCanBeLeftOut) {
               "[qv-tickspan]\nMAIN_Left=5\n[other]\na=1\n[qv-tickspan]\nAUTOSTART_TICKBOX=0\n");
 }
 
+// However many marks, and whatever stands above the line: the first line's first mark is taken
+// for the file's own, so a line that a save moves to the top must read as it read below.
+TEST(IniFormat, ByteOrderMarksAtALinesStartMeanNothingWhereverItStands) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string lines[] = {"[s]", "k=v", "; c", ""};
+    for (const std::string& plain : lines) {
+        const ini::Line expected = ini::Document::parse(plain + "\n").lines().back();
+        for (int marks = 1; marks <= 3; ++marks) {
+            std::string line;
+            for (int i = 0; i < marks; ++i) line += bom;
+            line += plain;
+            for (const std::string above : {"", "; above\n", "\xFF\n", "[t]\n"}) {
+                const ini::Line read = ini::Document::parse(above + line + "\n").lines().back();
+                EXPECT_EQ(read.kind, expected.kind) << marks << " marks under \"" << above << '"';
+                EXPECT_EQ(read.name, expected.name);
+                EXPECT_EQ(read.value, expected.value);
+            }
+        }
+    }
+}
+
 // ------------------------------------------------------------------------- the store on disk
 
 class IniStoreTest : public ::testing::Test {
@@ -340,6 +361,22 @@ TEST_F(IniStoreTest, ABrokenFileGivesWhatCanBeReadAndIsKeptBeforeItIsRewritten) 
     EXPECT_TRUE(ini::isValidUtf8(rewritten));
     EXPECT_EQ(doc.unreadableLines(), 0u);
     EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Top"), "6");
+}
+
+// The save leaves out an unreadable first line, so the line below, which starts with two byte
+// order marks, becomes the file's first: it must still open the same section.
+TEST_F(IniStoreTest, ALineThatASaveMovesToTheTopReadsAsBefore) {
+    const std::string bom = "\xEF\xBB\xBF";
+    spill(file(), "\xFF\n" + bom + bom + "[s]\nk=v\n");
+    IniSettingsBackend backend(options());
+    EXPECT_EQ(backend.read("QV_TKS", "s", "k"), "v");
+    ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1").ok);
+    EXPECT_EQ(slurp(file()), bom + bom + "[s]\nk=v\n\n[qv-tickspan]\nMAIN_Left=1\n");
+    reports.clear();
+    IniSettingsBackend fresh(options());
+    EXPECT_EQ(fresh.read("QV_TKS", "s", "k"), "v");
+    EXPECT_EQ(fresh.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "1");
+    EXPECT_TRUE(reports.empty()) << reports.front();
 }
 
 TEST_F(IniStoreTest, AStoreThatCannotBeReadIsNeverWrittenOver) {
