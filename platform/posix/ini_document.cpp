@@ -167,10 +167,11 @@ Document Document::parse(std::string_view bytes) {
         line.raw.assign(rawView);
         std::string_view text = rawView;
         if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-        // A byte order mark means nothing at the start of any line, not only the first: so a
-        // line reads the same wherever it stands, even when the lines above it are left out.
-        if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-            text.remove_prefix(kByteOrderMark.size());
+        // Byte order marks mean nothing at the start of any line, not only the first, and
+        // however many there are: so a line reads the same wherever it stands. A save that
+        // leaves out the lines above it may make it the file's first line, whose first mark is
+        // then taken for the file's own; stripping only one mark per line would read it anew.
+        while (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
         const std::string_view t = trimmed(text);
         const bool plainText =
             isValidUtf8(text) && std::none_of(text.begin(), text.end(), [](char c) {

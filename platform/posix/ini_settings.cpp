@@ -27,8 +27,8 @@ constexpr std::string_view kReportPrefix = "qv-tickspan: settings: ";
 // user-interface thread.
 constexpr std::size_t kMaxFileBytes = 16u << 20;
 constexpr int kMaxLinkHops = 40;
-// A save waits for a lock that changes hands at most this many lock timeouts.
-constexpr int kBusyLockFactor = 10;
+// The longest pause between two tries of a held lock.
+constexpr std::chrono::microseconds kLockPollMaxUs{500};
 
 std::string errorText(int err) {
     return std::generic_category().message(err);
@@ -146,8 +146,9 @@ int makeFolders(const std::string& folder) {
     return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
 
-// Every holder of the lock bumps a count kept in the lock file, so that a waiter can tell a busy
-// lock (passed from copy to copy) from a hung holder (the count stands still).
+// Every holder of the lock bumps a count kept in the lock file, so that a waiter that gives up
+// can tell a lock busy with other copies (the count moved) from one holder that never let go
+// (the count stood still).
 std::uint64_t handOvers(int fd) {
     char buf[32];
     const ssize_t n = ::pread(fd, buf, sizeof buf, 0);
@@ -165,17 +166,20 @@ void countHandOver(int fd) {
     std::memset(buf, '0', 20 - digits);
     buf[20] = '\n';
     if (::pwrite(fd, buf, 21, 0) != 21) {
-        // A count not kept only makes a waiter give up sooner; the save itself goes on.
+        // A count not kept only words a later refusal less precisely; the save itself goes on.
     }
 }
 
-// Takes an exclusive flock(). Gives up with EWOULDBLOCK when the holder keeps it for `timeout`
-// without letting go, and with EBUSY when other copies keep taking it before us for much longer.
-int lockWithin(int fd, std::chrono::milliseconds timeout) {
+// Takes an exclusive flock(), waiting at most `bound`. 0 once held; EWOULDBLOCK when it is still
+// held at the bound and the count of hand-overs stood still (one holder never let go), EBUSY
+// when it moved (the lock went from copy to copy, never to us); else flock()'s errno.
+//
+// A holder that is merely slow (a sync on a busy disk) does not bump the count while it works,
+// so nothing short of the bound tells it from a hung one: the wait never gives up earlier.
+int lockWithin(int fd, std::chrono::milliseconds bound, std::uint64_t& countAtStart) {
     using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    auto quietSince = start;
-    std::uint64_t seen = handOvers(fd);
+    const auto deadline = Clock::now() + bound;
+    countAtStart = handOvers(fd);
     std::chrono::microseconds pause{50};
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -185,15 +189,15 @@ int lockWithin(int fd, std::chrono::milliseconds timeout) {
         if (errno == EINTR) continue;
         if (errno != EWOULDBLOCK) return errno;
         const auto now = Clock::now();
-        if (const std::uint64_t count = handOvers(fd); count != seen) {
-            seen = count;
-            quietSince = now;
-        }
-        if (now - quietSince >= timeout) return EWOULDBLOCK;
-        if (now - start >= timeout * kBusyLockFactor) return EBUSY;
-        std::this_thread::sleep_for(std::min<Clock::duration>(pause, quietSince + timeout - now));
-        pause = std::min(pause * 2, std::chrono::microseconds{500});
+        if (now >= deadline) return handOvers(fd) == countAtStart ? EWOULDBLOCK : EBUSY;
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, kLockPollMaxUs);
     }
+}
+
+std::string durationText(std::chrono::milliseconds d) {
+    const auto ms = static_cast<std::size_t>(d.count());
+    return ms % 1000 == 0 ? numberText(ms / 1000) + " s" : numberText(ms) + " ms";
 }
 
 int syncFolder(const std::string& folder) {
@@ -319,19 +323,29 @@ SaveResult IniSettingsBackend::save(std::string_view application, std::string_vi
         err = errno;  // before building the message, which may allocate
         return failed("cannot open the lock file " + lockPath, err);
     }
+    // A holder that never let go of the last save's lock and holds it still is not waited for
+    // again: a shut-down's four saves would wait four times.
+    std::chrono::milliseconds bound = options_.lockTimeout;
+    const bool sameHungHolder = hungHolder_ && hungHolder_->lockPath == lockPath &&
+                                handOvers(lock.get()) == hungHolder_->count;
+    if (sameHungHolder) bound = std::chrono::milliseconds::zero();
+    std::uint64_t count = 0;
     err = injected(IniStep::Lock);
-    if (!err) err = lockWithin(lock.get(), options_.lockTimeout);
-    const std::string timeoutText =
-        numberText(static_cast<std::size_t>(options_.lockTimeout.count())) + " ms";
-    if (err == EWOULDBLOCK)
-        return {false, "another program has held " + lockPath + " for more than " + timeoutText +
-                           " without letting go; the setting was not saved"};
+    if (!err) err = lockWithin(lock.get(), bound, count);
+    const std::string boundText = durationText(options_.lockTimeout);
+    if (err == EWOULDBLOCK) {
+        hungHolder_ = HungHolder{lockPath, count};
+        return {false, sameHungHolder
+                           ? "another program still holds " + lockPath + " after more than " +
+                                 boundText + " without letting go; the setting was not saved"
+                           : "another program has held " + lockPath + " for more than " +
+                                 boundText + " without letting go; the setting was not saved"};
+    }
     if (err == EBUSY)
         return {false, "other copies of the program kept " + lockPath + " busy for more than " +
-                           numberText(static_cast<std::size_t>(options_.lockTimeout.count()) *
-                                      kBusyLockFactor) +
-                           " ms; the setting was not saved"};
+                           boundText + "; the setting was not saved"};
     if (err) return failed("cannot lock " + lockPath, err);
+    hungHolder_.reset();
 
     // Read under the lock: another copy's save that finished a moment ago is kept.
     std::string old;
@@ -397,6 +411,9 @@ SaveResult IniSettingsBackend::save(std::string_view application, std::string_vi
     const std::string bytes = doc.serialize();
     if (exists && bytes == old) return {};  // already stored: spare the disk
     if (SaveResult r = replace(target, bytes, IniStep::WriteTemp, exists); !r.ok) return r;
+    // The next copy may read the file as soon as it is renamed; only this save's own return
+    // waits for the folder to reach the disk.
+    lock.close();
     if ((err = syncFolder(targetFolder)))
         return failed("cannot sync the folder " + targetFolder, err);
     return {};

@@ -6,11 +6,16 @@
 // over it, so a reader sees the old file or the new one. Saves are read-modify-write of one key
 // under an exclusive flock() on "settings.ini.lock" beside the file, so copies of the program
 // saving at the same moment never lose each other's keys. The kernel drops the lock of a holder
-// that dies. Every holder bumps a count in the lock file, so a waiter tells a lock passed from
-// copy to copy from a hung holder: one that keeps it for the lock timeout without the count
-// moving makes the save give up (saves run on the user-interface thread).
+// that dies.
+//
+// A save waits for the lock at most lockTimeout, chosen so that a healthy holder on a slow,
+// busy disk never outlasts it; saves run on the user-interface thread, so it is also how long a
+// save can hold up the window. A save refused at the bound says whether one holder never let go
+// or other copies kept the lock busy: every holder bumps a count in the lock file, which stands
+// still under a hung holder. The next save meeting the same hung holder is refused at once.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,11 +30,17 @@ namespace qv {
 // The steps of a save, for tests that make one of them fail.
 enum class IniStep { CreateFolder, Lock, ReadStore, WriteBackup, WriteTemp, SyncTemp, Rename };
 
+// Far beyond what healthy holders take: beside a disk writing gigabytes one copy's save took up
+// to 0.6 s here and eight copies saving at once waited up to about 2 s (bench/settings-saves); a
+// rotating disk or a USB stick syncs several times slower still.
+inline constexpr std::chrono::milliseconds kIniLockTimeoutMs{10000};
+
 struct IniSettingsOptions {
     // The folder that holds the application folders. Empty: userConfigHome(), looked up anew at
     // every read and save.
     std::string configHome;
-    std::chrono::milliseconds lockTimeout{200};
+    // How long a save waits for the lock at most.
+    std::chrono::milliseconds lockTimeout{kIniLockTimeoutMs};
     SettingsReport report = reportToErrorStream;
     // Called before each step of a save; a non-zero errno makes the step fail as if the OS had
     // refused it. For tests of failures that root cannot otherwise meet (a full disk).
@@ -56,6 +67,12 @@ class IniSettingsBackend : public SettingsBackend {
 
     IniSettingsOptions options_;
     std::set<std::string, std::less<>> reported_;
+    // The lock that the last save gave up on, and its count of hand-overs then.
+    struct HungHolder {
+        std::string lockPath;
+        std::uint64_t count = 0;
+    };
+    std::optional<HungHolder> hungHolder_;
 };
 
 // $XDG_CONFIG_HOME when it is an absolute path; else $HOME/.config when HOME is absolute; else

@@ -1,0 +1,184 @@
+// Copies of the program saving at once: PROCESSES processes each save SAVES keys of their own
+// into one settings file, through the store the Linux program saves with, and count the saves
+// the store refused. Then the file must hold every key that was saved. bench/settings-saves runs
+// it beside a disk writer.
+//
+// Usage: settings-saves-bench FOLDER [PROCESSES [SAVES]]   (8 and 200 unless told)
+// Prints one line of figures; exits 0 only when every save went through and is in the file.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix/ini_document.h"
+#include "platform/posix/ini_settings.h"
+
+namespace {
+
+int wholeArgument(const char* text, int fallback) {
+    if (!text) return fallback;
+    int n = 0;
+    const std::string_view s(text);
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), n);
+    if (r.ec != std::errc() || r.ptr != s.data() + s.size() || n <= 0) {
+        std::fprintf(stderr, "settings-saves-bench: not a positive whole number: %s\n", text);
+        std::exit(2);
+    }
+    return n;
+}
+
+std::string keyOf(int process, int save) {
+    std::string key = "p";
+    key.append(std::to_string(process)).append("_k").append(std::to_string(save));
+    return key;
+}
+
+std::string valueOf(int process, int save) {
+    return std::to_string(save * 7 + process);
+}
+
+bool writeAll(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool readAll(int fd, void* data, std::size_t size) {
+    auto* p = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::read(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// One copy: its saves, each one's time in microseconds (negative when refused) to `out`.
+int saveAll(const std::string& folder, int process, int saves, int gate, int out) {
+    char go;
+    if (!readAll(gate, &go, 1)) return 3;
+    qv::IniSettingsOptions options;
+    options.configHome = folder;
+    qv::IniSettingsBackend backend(options);
+    std::vector<long long> times;
+    bool told = false;
+    for (int i = 0; i < saves; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const qv::SaveResult r =
+            backend.save("QV_TKS", "qv-tickspan", keyOf(process, i), valueOf(process, i));
+        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+        times.push_back(r.ok ? us : -1 - us);
+        if (!r.ok && !told) {
+            std::fprintf(stderr, "copy %d: %s\n", process, r.error.c_str());
+            told = true;
+        }
+    }
+    return writeAll(out, times.data(), times.size() * sizeof times[0]) ? 0 : 4;
+}
+
+double ms(long long us) {
+    return static_cast<double>(us) / 1000.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 4) {
+        std::fprintf(stderr, "usage: settings-saves-bench FOLDER [PROCESSES [SAVES]]\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    const int processes = wholeArgument(argc > 2 ? argv[2] : nullptr, 8);
+    const int saves = wholeArgument(argc > 3 ? argv[3] : nullptr, 200);
+
+    int gate[2];
+    if (::pipe(gate) != 0) return 2;
+    std::vector<pid_t> children;
+    std::vector<int> results;
+    for (int p = 0; p < processes; ++p) {
+        int out[2];
+        if (::pipe(out) != 0) return 2;
+        const pid_t pid = ::fork();
+        if (pid < 0) return 2;
+        if (pid == 0) {
+            ::close(gate[1]);
+            ::close(out[0]);
+            ::_exit(saveAll(folder, p, saves, gate[0], out[1]));
+        }
+        ::close(out[1]);
+        children.push_back(pid);
+        results.push_back(out[0]);
+    }
+    ::close(gate[0]);
+    const std::string go(static_cast<std::size_t>(processes), 'g');
+    const auto start = std::chrono::steady_clock::now();
+    if (!writeAll(gate[1], go.data(), go.size())) return 2;
+    ::close(gate[1]);
+
+    std::vector<long long> done;
+    int refused = 0;
+    bool broken = false;
+    for (int p = 0; p < processes; ++p) {
+        std::vector<long long> times(static_cast<std::size_t>(saves));
+        if (!readAll(results[static_cast<std::size_t>(p)], times.data(),
+                     times.size() * sizeof times[0])) {
+            broken = true;
+            continue;
+        }
+        for (const long long t : times) {
+            if (t < 0) ++refused;
+            done.push_back(t < 0 ? -1 - t : t);
+        }
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        broken = broken || !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    std::ifstream in(folder + "/QV_TKS/settings.ini", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const qv::ini::Document doc = qv::ini::Document::parse(bytes);
+    int kept = 0;
+    for (int p = 0; p < processes; ++p)
+        for (int i = 0; i < saves; ++i)
+            kept += doc.find("qv-tickspan", keyOf(p, i)) == valueOf(p, i);
+
+    const int total = processes * saves;
+    std::sort(done.begin(), done.end());
+    auto at = [&](double q) {
+        return done.empty()
+                   ? 0LL
+                   : done[std::min(done.size() - 1, static_cast<std::size_t>(q * done.size()))];
+    };
+    std::printf(
+        "saved %d/%d, refused %d, in the file %d/%d; per save: median %.1f ms, p99 %.1f ms, "
+        "longest %.1f ms; %.1f s in all\n",
+        total - refused, total, refused, kept, total, ms(at(0.5)), ms(at(0.99)),
+        ms(done.empty() ? 0 : done.back()), seconds);
+    return !broken && refused == 0 && kept == total ? 0 : 1;
+}
