@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/decimal_scanner.h"
+
 namespace qv {
 
 // A short number text in a fixed buffer, so that writing a number allocates nothing.
@@ -40,8 +42,6 @@ NumberText realText(double value);
 // for width + 10 characters, and returns the length.
 std::size_t layoutDecimal(bool negative, const char* digits, int count, int power, int width,
                           char* out);
-
-enum class ReadStatus { Ok, NotANumber, OutOfRange };
 
 // Reads as much of a number as the text starts with, ignoring blanks, tabs and line feeds
 // anywhere: optional sign, digits with at most one ".", optional exponent (E or D, either case).
