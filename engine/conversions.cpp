@@ -3,9 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <limits>
-#include <string>
-#include <system_error>
 
 namespace qv {
 
@@ -126,117 +123,13 @@ NumberText realText(double value) {
     return t;
 }
 
-namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool isExponentLetter(char c) {
-    return c == 'E' || c == 'e' || c == 'D' || c == 'd';
-}
-
-// A number taken apart into the pieces from_chars needs: the mantissa's characters (digits and
-// at most one point, no sign) and the exponent, which may be far beyond what a double holds.
-struct NumberParts {
-    bool negative = false;
-    std::string_view mantissa;
-    bool anyDigit = false;
-    long long exponent = 0;  // saturated
-};
-
-// Converts the parts to a double. Builds "[-]mantissa e exponent" in a local buffer, falling
-// back to the heap only for absurdly long mantissas.
-ReadStatus toDouble(const NumberParts& parts, double& out) {
-    if (!parts.anyDigit) {
-        out = 0.0;
-        return ReadStatus::Ok;
-    }
-    // Strip leading zeros so the magnitude check below is simple; keep the point's position.
-    std::string_view m = parts.mantissa;
-    char small[96];
-    std::string large;
-    char* buf = small;
-    const std::size_t need = m.size() + 32;
-    if (need > sizeof small) {
-        large.resize(need);
-        buf = large.data();
-    }
-    std::size_t n = 0;
-    if (parts.negative) buf[n++] = '-';
-    if (!m.empty() && m.front() == '.') buf[n++] = '0';
-    for (char c : m) buf[n++] = c;
-    if (buf[n - 1] == '.') --n;
-    buf[n++] = 'e';
-    auto er = std::to_chars(buf + n, buf + need, parts.exponent);
-    n = static_cast<std::size_t>(er.ptr - buf);
-
-    double v = 0.0;
-    auto r = std::from_chars(buf, buf + n, v, std::chars_format::scientific);
-    if (r.ec == std::errc()) {
-        out = v;
-        return ReadStatus::Ok;
-    }
-    if (r.ec != std::errc::result_out_of_range) {
-        out = 0.0;
-        return ReadStatus::NotANumber;
-    }
-    // Out of range: overflow when the first significant digit stands at a positive power of ten.
-    long long firstDigitPower = 0;
-    bool found = false;
-    long long intDigits = 0;
-    bool seenPoint = false;
-    long long leadingFractionZeros = 0;
-    for (char c : m) {
-        if (c == '.') {
-            seenPoint = true;
-            continue;
-        }
-        if (!seenPoint) {
-            if (found || c != '0') {
-                found = true;
-                ++intDigits;
-            }
-        } else if (!found) {
-            if (c == '0') {
-                ++leadingFractionZeros;
-            } else {
-                found = true;
-            }
-        }
-    }
-    if (!found) {
-        out = 0.0;  // all zeros
-        return ReadStatus::Ok;
-    }
-    firstDigitPower = intDigits > 0 ? intDigits - 1 : -(leadingFractionZeros + 1);
-    if (firstDigitPower + parts.exponent > 0) {
-        out = parts.negative ? -std::numeric_limits<double>::infinity()
-                             : std::numeric_limits<double>::infinity();
-        return ReadStatus::OutOfRange;
-    }
-    out = parts.negative ? -0.0 : 0.0;
-    return ReadStatus::Ok;
-}
-
-// Reads the exponent's digits, saturating far beyond any double's range.
-long long saturatingExponent(bool negative, std::string_view digits) {
-    long long e = 0;
-    for (char c : digits) {
-        if (c == ' ' || c == '\t' || c == '\n') continue;
-        if (e < 100000000) e = e * 10 + (c - '0');
-    }
-    return negative ? -e : e;
-}
-
-}  // namespace
-
 ReadStatus lenientRead(std::string_view text, double& out) {
     // Fast path: a plain run of up to 15 digits is exact in a double.
     if (!text.empty() && text.size() <= 15) {
         std::uint64_t v = 0;
         bool plain = true;
         for (char c : text) {
-            if (!isDigit(c)) {
+            if (c < '0' || c > '9') {
                 plain = false;
                 break;
             }
@@ -247,115 +140,18 @@ ReadStatus lenientRead(std::string_view text, double& out) {
             return ReadStatus::Ok;
         }
     }
-    // Blanks may stand anywhere, even between digits: collect the number's characters without
-    // them. A text with blanks inside the mantissa is copied; the common case is a plain view.
-    auto skippable = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    auto skip = [&] {
-        while (i < n && skippable(text[i])) ++i;
-    };
-    NumberParts parts;
-    skip();
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        parts.negative = text[i] == '-';
-        ++i;
-        skip();
-    }
-    std::string compact;  // used only when blanks interrupt the mantissa
-    const std::size_t mStart = i;
-    std::size_t mEnd = i;
-    bool point = false;
-    bool interrupted = false;
-    while (i < n) {
-        const char c = text[i];
-        if (isDigit(c)) {
-            parts.anyDigit = true;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else if (skippable(c)) {
-            interrupted = true;
-            ++i;
-            continue;
-        } else {
-            break;
-        }
-        ++i;
-        mEnd = i;
-    }
-    if (interrupted) {
-        for (std::size_t k = mStart; k < mEnd; ++k)
-            if (!skippable(text[k])) compact.push_back(text[k]);
-        parts.mantissa = compact;
-    } else {
-        parts.mantissa = text.substr(mStart, mEnd - mStart);
-    }
-    // An exponent counts only when at least one digit follows its letter and sign.
-    if (parts.anyDigit && i < n && isExponentLetter(text[i])) {
-        std::size_t j = i + 1;
-        while (j < n && skippable(text[j])) ++j;
-        bool negExp = false;
-        if (j < n && (text[j] == '+' || text[j] == '-')) {
-            negExp = text[j] == '-';
-            ++j;
-        }
-        const std::size_t dStart = j;
-        std::size_t dEnd = j;
-        while (j < n && (isDigit(text[j]) || skippable(text[j]))) {
-            ++j;
-            if (isDigit(text[j - 1])) dEnd = j;
-        }
-        if (dEnd > dStart)
-            parts.exponent = saturatingExponent(negExp, text.substr(dStart, dEnd - dStart));
-    }
-    return toDouble(parts, out);
+    DecimalNumber number;
+    number.scan(text, ScanRule::Leading);
+    return number.toDouble(out);
 }
 
 ReadStatus strictRead(std::string_view text, double& out) {
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    NumberParts parts;
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        parts.negative = text[i] == '-';
-        ++i;
-    }
-    const std::size_t mStart = i;
-    bool point = false;
-    while (i < n && (isDigit(text[i]) || (text[i] == '.' && !point))) {
-        if (text[i] == '.')
-            point = true;
-        else
-            parts.anyDigit = true;
-        ++i;
-    }
-    parts.mantissa = text.substr(mStart, i - mStart);
-    if (!parts.anyDigit) {
+    DecimalNumber number;
+    if (!number.scan(text, ScanRule::WholeText)) {
         out = 0.0;
         return ReadStatus::NotANumber;
     }
-    if (i < n && isExponentLetter(text[i])) {
-        ++i;
-        bool negExp = false;
-        if (i < n && (text[i] == '+' || text[i] == '-')) {
-            negExp = text[i] == '-';
-            ++i;
-        }
-        const std::size_t dStart = i;
-        while (i < n && isDigit(text[i])) ++i;
-        if (i == dStart) {
-            out = 0.0;
-            return ReadStatus::NotANumber;
-        }
-        parts.exponent = saturatingExponent(negExp, text.substr(dStart, i - dStart));
-    }
-    if (i != n) {
-        out = 0.0;
-        return ReadStatus::NotANumber;
-    }
-    return toDouble(parts, out);
+    return number.toDouble(out);
 }
 
 double roundHalfEven(double x) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/decimal_scanner.h"
+
 namespace qv {
 
 // Single-precision number text: at most 7 significant digits, "-" for negatives, no trailing
@@ -18,24 +20,22 @@ std::string singleText(float value);
 // 16-bit integer text: plain decimal ("0", "1", "-32768").
 std::string integer16Text(std::int16_t value);
 
-enum class TextReading { Ok, NotANumber, OutOfRange };
-
 // The whole text, blanks and tabs around it aside, must be a decimal number: optional sign,
 // digits with at most one point, optional exponent (E or D in either case, optional sign,
 // digits).
 
 // Single-precision reading: the number rounded to the nearest float; OutOfRange beyond the float
 // range, while a number too small for a float reads as zero.
-TextReading singleReading(std::string_view text, float& out);
+ReadStatus singleReading(std::string_view text, float& out);
 // 16-bit integer reading: the exact number rounded to the nearest integer, ties to the even one
 // (0.5 reads 0, 1.5 reads 2, -32768.5 reads -32768); OutOfRange outside -32768..32767.
-TextReading integer16Reading(std::string_view text, std::int16_t& out);
+ReadStatus integer16Reading(std::string_view text, std::int16_t& out);
 
 inline bool readSingleText(std::string_view text, float& out) {
-    return singleReading(text, out) == TextReading::Ok;
+    return singleReading(text, out) == ReadStatus::Ok;
 }
 inline bool readInteger16Text(std::string_view text, std::int16_t& out) {
-    return integer16Reading(text, out) == TextReading::Ok;
+    return integer16Reading(text, out) == ReadStatus::Ok;
 }
 
 }  // namespace qv

@@ -55,8 +55,8 @@ std::string SettingsStore::storedText(SettingKey key) {
 float SettingsStore::readSingle(SettingKey key) {
     const std::string text = storedText(key);
     float value = 0.0f;
-    const TextReading r = singleReading(text, value);
-    if (r == TextReading::Ok) return value;
+    const ReadStatus r = singleReading(text, value);
+    if (r == ReadStatus::Ok) return value;
     rejected(key, text, r, "the single-precision range");
     return static_cast<float>(keyDefault(key));
 }
@@ -64,17 +64,17 @@ float SettingsStore::readSingle(SettingKey key) {
 std::int16_t SettingsStore::readInteger16(SettingKey key) {
     const std::string text = storedText(key);
     std::int16_t value = 0;
-    const TextReading r = integer16Reading(text, value);
-    if (r == TextReading::Ok) return value;
+    const ReadStatus r = integer16Reading(text, value);
+    if (r == ReadStatus::Ok) return value;
     rejected(key, text, r, "-32768 to 32767");
     return static_cast<std::int16_t>(keyDefault(key));
 }
 
-void SettingsStore::rejected(SettingKey key, std::string_view text, TextReading why,
+void SettingsStore::rejected(SettingKey key, std::string_view text, ReadStatus why,
                              std::string_view range) {
     std::string line(kReportPrefix);
     line.append(keyName(key)).append(" holds ").append(quotedForReport(text));
-    if (why == TextReading::OutOfRange)
+    if (why == ReadStatus::OutOfRange)
         line.append(", which lies outside ").append(range);
     else
         line.append(", which is not a number");

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "settings/setting_texts.h"
 #include "platform/settings_backend.h"
+#include "settings/setting_texts.h"
 
 namespace qv {
 
@@ -52,7 +52,7 @@ class SettingsStore {
   private:
     // The stored text, or the default as text.
     std::string storedText(SettingKey key);
-    void rejected(SettingKey key, std::string_view text, TextReading why, std::string_view kind);
+    void rejected(SettingKey key, std::string_view text, ReadStatus why, std::string_view range);
     bool save(SettingKey key, std::string_view text);
     void reportOnce(std::string line);
 

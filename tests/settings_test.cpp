@@ -99,13 +99,13 @@ TEST(SettingTexts, ReadingsOfTheEdgeCases) {
 TEST(SettingTexts, RangeAndFormRejectionsAreTold) {
     float f = 0;
     std::int16_t i = 0;
-    EXPECT_EQ(singleReading("1e39", f), TextReading::OutOfRange);
-    EXPECT_EQ(singleReading("-1e39", f), TextReading::OutOfRange);
-    EXPECT_EQ(singleReading("1e-39x", f), TextReading::NotANumber);
-    EXPECT_EQ(integer16Reading("32768", i), TextReading::OutOfRange);
-    EXPECT_EQ(integer16Reading("-32769", i), TextReading::OutOfRange);
-    EXPECT_EQ(integer16Reading("1e5", i), TextReading::OutOfRange);
-    EXPECT_EQ(integer16Reading("one", i), TextReading::NotANumber);
+    EXPECT_EQ(singleReading("1e39", f), ReadStatus::OutOfRange);
+    EXPECT_EQ(singleReading("-1e39", f), ReadStatus::OutOfRange);
+    EXPECT_EQ(singleReading("1e-39x", f), ReadStatus::NotANumber);
+    EXPECT_EQ(integer16Reading("32768", i), ReadStatus::OutOfRange);
+    EXPECT_EQ(integer16Reading("-32769", i), ReadStatus::OutOfRange);
+    EXPECT_EQ(integer16Reading("1e5", i), ReadStatus::OutOfRange);
+    EXPECT_EQ(integer16Reading("one", i), ReadStatus::NotANumber);
 }
 
 TEST(SettingTexts, SingleTextForms) {
