@@ -51,8 +51,4 @@ void reportToErrorStream(std::string_view line);
 // name's first character ("qv-tickspan.exe" -> "qv-tickspan", ".hidden" stays).
 std::string_view withoutExtension(std::string_view fileName);
 
-// At most 64 bytes of `text` in double quotes for a report line: bytes outside printable ASCII
-// as \xNN, quotes and backslashes escaped, and a note of the full length when cut.
-std::string quotedForReport(std::string_view text);
-
 }  // namespace qv

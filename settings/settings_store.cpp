@@ -3,6 +3,8 @@
 #include <array>
 #include <cmath>
 
+#include "engine/quoted_text.h"
+
 namespace qv {
 
 namespace {

@@ -11,6 +11,7 @@
 
 #include "engine/conversions.h"
 #include "engine/field_board.h"
+#include "engine/quoted_text.h"
 #include "engine/uptime_steps.h"
 
 namespace {
@@ -62,23 +63,6 @@ bool parseTick(std::string_view line, std::uint64_t& tick) {
     return r.ec == std::errc() && r.ptr == line.data() + line.size() && tick <= kMaxTick;
 }
 
-std::string quoted(std::string_view s) {
-    std::string q;
-    for (std::size_t i = 0; i < s.size() && i < 64; ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x20 || c >= 0x7F) {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            q += "\\x";
-            q.push_back(kHex[c >> 4]);
-            q.push_back(kHex[c & 15]);
-        } else {
-            q.push_back(s[i]);
-        }
-    }
-    if (s.size() > 64) q += "...";
-    return q;
-}
-
 }  // namespace
 
 int main() {
@@ -94,8 +78,8 @@ int main() {
     while (std::getline(std::cin, line)) {
         ++lineNo;
         if (!parseTick(line, tick)) {
-            std::cerr << "engine-trace: line " << qv::unsignedText(lineNo).view() << ": \""
-                      << quoted(line) << "\" is not a whole number from 0 to "
+            std::cerr << "engine-trace: line " << qv::unsignedText(lineNo).view() << ": "
+                      << qv::quotedForReport(line) << " is not a whole number from 0 to "
                       << qv::unsignedText(kMaxTick).view() << "\n";
             status = 2;
             continue;
