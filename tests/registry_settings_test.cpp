@@ -12,13 +12,11 @@
 #include <vector>
 
 #include "platform/memory_settings.h"
-#include "settings/settings_store.h"
-#include "platform/win32/settings_wide_text.h"
 #include "platform/win32/win32_settings.h"
+#include "platform/win32/win32_text.h"
+#include "settings/settings_store.h"
 
 using namespace qv;
-using win32settings::narrowFromWide;
-using win32settings::wideFromNarrow;
 
 namespace {
 

@@ -1,40 +1,16 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <charconv>
 #include <vector>
 
-#include "platform/win32/settings_wide_text.h"
 #include "platform/win32/win32_settings.h"
+#include "platform/win32/win32_text.h"
 
 namespace qv {
 
 namespace {
 
-using win32settings::narrowFromWide;
-using win32settings::wideFromNarrow;
-
 constexpr std::string_view kReportPrefix = "qv-tickspan: settings: ";
-
-std::string systemMessage(LSTATUS code) {
-    wchar_t* text = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message(text ? text : L"", n);
-    if (text) LocalFree(text);
-    while (!message.empty() &&
-           (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
-        message.pop_back();
-    if (message.empty()) {
-        char digits[16];
-        return "error " +
-               std::string(
-                   digits,
-                   std::to_chars(digits, digits + sizeof digits, static_cast<long>(code)).ptr);
-    }
-    return narrowFromWide(message);
-}
 
 const char* typeName(DWORD type) {
     switch (type) {
@@ -115,7 +91,7 @@ std::optional<std::string> RegistrySettingsBackend::read(std::string_view applic
                        ", not a text (REG_SZ); the default is used instead");
         } else {
             reportOnce(std::string(kReportPrefix) + "cannot read " + where + ": " +
-                       systemMessage(status) + "; the default is used instead");
+                       systemMessage(static_cast<DWORD>(status)) + "; the default is used instead");
         }
         return std::nullopt;
     }
@@ -134,7 +110,8 @@ SaveResult RegistrySettingsBackend::save(std::string_view application, std::stri
         RegCreateKeyExW(HKEY_CURRENT_USER, subkey->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_SET_VALUE, nullptr, &handle, nullptr);
     if (status != ERROR_SUCCESS)
-        return {false, "cannot open " + shownPath(*subkey) + ": " + systemMessage(status)};
+        return {false, "cannot open " + shownPath(*subkey) + ": " +
+                           systemMessage(static_cast<DWORD>(status))};
     const std::wstring name = wideFromNarrow(key);
     const std::wstring data = wideFromNarrow(value);
     status =
@@ -143,7 +120,7 @@ SaveResult RegistrySettingsBackend::save(std::string_view application, std::stri
     RegCloseKey(handle);
     if (status != ERROR_SUCCESS)
         return {false, "cannot set " + shownPath(*subkey) + "\\" + std::string(key) + ": " +
-                           systemMessage(status)};
+                           systemMessage(static_cast<DWORD>(status))};
     return {};
 }
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/win32/settings_wide_text.h"
 #include "platform/win32/win32_settings.h"
+#include "platform/win32/win32_text.h"
 
 namespace qv {
 
@@ -28,7 +28,7 @@ std::string sectionForModulePath(std::wstring_view path) {
     const auto separator = path.find_last_of(L"\\/");
     const std::wstring_view file =
         separator == std::wstring_view::npos ? path : path.substr(separator + 1);
-    const std::string name = win32settings::narrowFromWide(file);
+    const std::string name = narrowFromWide(file);
     return std::string(withoutExtension(name));
 }
 

@@ -31,8 +31,7 @@ HFONT createLabelFont(const FontSpec& design, UINT dpi) {
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
     // A face too long for the structure stays empty: Windows then picks the family's default.
-    MultiByteToWideChar(CP_UTF8, 0, design.face.data(), static_cast<int>(design.face.size()),
-                        lf.lfFaceName, LF_FACESIZE - 1);
+    wideFromNarrowInto(design.face, lf.lfFaceName, LF_FACESIZE);
     return CreateFontIndirectW(&lf);
 }
 
@@ -71,7 +70,7 @@ void NativeControls::create(HWND parent, HINSTANCE instance, std::span<Control* 
         const auto childClass = childClassFor(design);
         if (!childClass) continue;
         if (childClass->style & WS_TABSTOP) hasTabStops_ = true;
-        const std::wstring text = widen(control->text());
+        const std::wstring text = wideFromNarrow(control->text());
         const PixelRect r = control->pixelRect(static_cast<int>(dpi));
         HWND child = CreateWindowExW(
             0, childClass->name, text.c_str(), WS_CHILD | WS_VISIBLE | childClass->style, r.x, r.y,
@@ -128,7 +127,7 @@ void NativeControls::mirror(const Control& control) {
         SendMessageW(c->hwnd, BM_SETCHECK, control.value() == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
         return;
     }
-    if (!SetWindowTextW(c->hwnd, widen(control.text()).c_str()))
+    if (!SetWindowTextW(c->hwnd, wideFromNarrow(control.text()).c_str()))
         HandlerGuard::instance().warnOnce(lastErrorLine("SetWindowTextW"));
 }
 

@@ -12,7 +12,7 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A GUI program has no console: reports go to the debugger output as well.
     qv::HandlerGuard::instance().setExtraSink([](std::string_view line) {
-        std::wstring text = qv::win32ui::widen(line);
+        std::wstring text = qv::wideFromNarrow(line);
         text += L"\n";
         OutputDebugStringW(text.c_str());
     });

@@ -22,7 +22,7 @@ Win32Window::Win32Window(Win32Platform& platform, Window& window, Window* owner)
     : platform_(platform), window_(window) {
     HWND ownerHwnd = nullptr;
     if (owner && owner->handle()) ownerHwnd = reinterpret_cast<HWND>(owner->handle());
-    caption_ = widen(window.caption());
+    caption_ = wideFromNarrow(window.caption());
     // The core places the window right after this; until then it is hidden and out of the way.
     hwnd_ = CreateWindowExW(kExStyle, platform.windowClass(), caption_.c_str(), kStyle,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ownerHwnd,
@@ -227,7 +227,7 @@ void Win32Window::rememberFocus() noexcept {
 }
 
 void Win32Window::setCaption(std::string_view caption) {
-    std::wstring text = widen(caption);
+    std::wstring text = wideFromNarrow(caption);
     if (text == caption_) return;
     caption_ = std::move(text);
     if (!SetWindowTextW(hwnd_, caption_.c_str()))
