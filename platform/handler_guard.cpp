@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/program_identity.h"
+
 namespace qv {
 
 namespace {
@@ -30,7 +32,8 @@ void HandlerGuard::report(std::string_view entry, std::string_view message) noex
             return;
         }
         counts_.emplace(k, 1);
-        emit("qv-tickspan: error in " + k + " (reported once; the program goes on)");
+        emit(std::string(kProgramName) + ": error in " + k +
+             " (reported once; the program goes on)");
     } catch (...) {
         // Out of memory while reporting: nothing sensible is left to do.
     }
@@ -44,7 +47,7 @@ void HandlerGuard::warnOnce(std::string_view line) noexcept {
             return;
         }
         warnings_.emplace(std::string(line), 1);
-        emit("qv-tickspan: " + std::string(line));
+        emit(std::string(kProgramName) + ": " + std::string(line));
     } catch (...) {
     }
 }
@@ -67,7 +70,9 @@ void HandlerGuard::emit(std::string_view line) noexcept {
 
 void HandlerGuard::flushRepeats() {
     for (const auto& [k, n] : counts_)
-        if (n > 1) emit("qv-tickspan: error in " + k + " repeated " + std::to_string(n) + " times");
+        if (n > 1)
+            emit(std::string(kProgramName) + ": error in " + k + " repeated " + std::to_string(n) +
+                 " times");
 }
 
 void HandlerGuard::clear() {

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/program_identity.h"
 #include "platform/settings_backend.h"
 
 namespace qv {
@@ -46,7 +47,7 @@ class MemorySettingsBackend : public SettingsBackend {
     const std::vector<LogEntry>& log() const { return log_; }
     void clearLog() { log_.clear(); }
 
-    static constexpr std::string_view kDefaultApplication = "QV_TKS";
+    static constexpr std::string_view kDefaultApplication = kSettingsApplication;
 
   private:
     using Address = std::tuple<std::string, std::string, std::string>;
@@ -58,7 +59,7 @@ class MemorySettingsBackend : public SettingsBackend {
 // A section name set by the test; counts how often it was asked for.
 class FixedSection : public SectionSource {
   public:
-    explicit FixedSection(std::string name = "qv-tickspan") : name_(std::move(name)) {}
+    explicit FixedSection(std::string name = std::string(kProgramName)) : name_(std::move(name)) {}
     std::string sectionName() const override {
         ++calls_;
         return name_;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/quoted_text.h"
+#include "platform/program_identity.h"
 
 namespace qv {
 
@@ -31,8 +32,6 @@ const KeyInfo& info(SettingKey key) {
     return kKeys[static_cast<std::size_t>(key)];
 }
 
-constexpr std::string_view kReportPrefix = "qv-tickspan: settings: ";
-
 }  // namespace
 
 std::string_view keyName(SettingKey key) {
@@ -49,7 +48,8 @@ SettingsStore::SettingsStore(SettingsBackend& backend, const SectionSource& sect
 
 std::string SettingsStore::storedText(SettingKey key) {
     const std::string section = section_.sectionName();
-    if (auto text = backend_.read(kApplication, section, keyName(key))) return std::move(*text);
+    if (auto text = backend_.read(kSettingsApplication, section, keyName(key)))
+        return std::move(*text);
     // The default passes through the same reading as a stored text.
     return integer16Text(static_cast<std::int16_t>(keyDefault(key)));
 }
@@ -74,7 +74,7 @@ std::int16_t SettingsStore::readInteger16(SettingKey key) {
 
 void SettingsStore::rejected(SettingKey key, std::string_view text, ReadStatus why,
                              std::string_view range) {
-    std::string line(kReportPrefix);
+    std::string line(kSettingsReportPrefix);
     line.append(keyName(key)).append(" holds ").append(quotedForReport(text));
     if (why == ReadStatus::OutOfRange)
         line.append(", which lies outside ").append(range);
@@ -89,7 +89,7 @@ void SettingsStore::rejected(SettingKey key, std::string_view text, ReadStatus w
 bool SettingsStore::saveSingle(SettingKey key, float value) {
     if (!std::isfinite(value)) {
         // A window never has such a position; saving it would only plant an unreadable text.
-        reportOnce(std::string(kReportPrefix) + "not saving " + std::string(keyName(key)) +
+        reportOnce(std::string(kSettingsReportPrefix) + "not saving " + std::string(keyName(key)) +
                    ": the value " + singleText(value) + " is not a finite number");
         return false;
     }
@@ -102,10 +102,10 @@ bool SettingsStore::saveInteger16(SettingKey key, std::int16_t value) {
 
 bool SettingsStore::save(SettingKey key, std::string_view text) {
     const std::string section = section_.sectionName();
-    const SaveResult r = backend_.save(kApplication, section, keyName(key), text);
+    const SaveResult r = backend_.save(kSettingsApplication, section, keyName(key), text);
     if (r.ok) return true;
-    reportOnce(std::string(kReportPrefix) + "cannot save " + std::string(keyName(key)) + ": " +
-               (r.error.empty() ? std::string("unknown error") : r.error));
+    reportOnce(std::string(kSettingsReportPrefix) + "cannot save " + std::string(keyName(key)) +
+               ": " + (r.error.empty() ? std::string("unknown error") : r.error));
     return false;
 }
 

@@ -14,8 +14,6 @@
 
 namespace qv {
 
-inline constexpr std::string_view kApplication = "QV_TKS";
-
 enum class SettingKey {
     MAIN_Left,
     MAIN_Top,

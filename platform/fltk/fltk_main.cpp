@@ -6,6 +6,7 @@
 
 #include "app/program.h"
 #include "platform/fltk/fltk_platform.h"
+#include "platform/program_identity.h"
 
 int main() {
     try {
@@ -13,7 +14,8 @@ int main() {
         qv::Program program(platform);
         return program.run();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "qv-tickspan: %s\n", e.what());
+        std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(qv::kProgramName.size()),
+                     qv::kProgramName.data(), e.what());
         return 1;
     }
 }

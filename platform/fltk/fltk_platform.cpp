@@ -21,6 +21,7 @@
 #include "platform/fltk/x11_desktop.h"
 #include "platform/handler_guard.h"
 #include "platform/posix/ini_settings.h"
+#include "platform/program_identity.h"
 
 namespace qv {
 
@@ -193,7 +194,8 @@ int FltkPlatform::onSystemEvent(void* event, void* self) {
 int FltkPlatform::onIoError(Display*) noexcept {
     // NOTE: Xlib ends the process when this handler returns, and no X call may be made in it;
     // the windows close without touching the display, saving the last known geometry.
-    std::fputs("qv-tickspan: the connection to the X server is lost; saving and ending\n", stderr);
+    std::fprintf(stderr, "%.*s: the connection to the X server is lost; saving and ending\n",
+                 static_cast<int>(kProgramName.size()), kProgramName.data());
     if (FltkPlatform* platform = gPlatform) {
         platform->displayLost_ = true;
         if (platform->runtime_) input::endOfSession(*platform->runtime_);

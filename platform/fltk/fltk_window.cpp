@@ -9,6 +9,7 @@
 
 #include "platform/fltk/fltk_platform.h"
 #include "platform/fltk/x11_desktop.h"
+#include "platform/program_identity.h"
 
 namespace qv {
 
@@ -25,7 +26,9 @@ FltkWindow::FltkWindow(FltkPlatform& platform, Window& window, Window* owner)
     const WindowDesign& d = window_.design();
     native_ = new NativeWindow(*this, std::max(1, sizeTwipsToPixels(d.clientWidth, dpi)),
                                std::max(1, sizeTwipsToPixels(d.clientHeight, dpi)));
-    native_->xclass("qv-tickspan");
+    // NOTE: FLTK keeps the pointer, not a copy; the name is a string literal, so it outlives
+    // every window and ends in a terminator.
+    native_->xclass(kProgramName.data());
     const auto& icons = platform_.icons();
     if (!icons.empty())
         native_->icons(const_cast<const Fl_RGB_Image**>(icons.data()),

@@ -96,7 +96,7 @@ class HeadlessPlatform : public Backend {
     VirtualClock clock_;
     Runtime* runtime_ = nullptr;
     MemorySettingsBackend store_;
-    FixedSection section_{"qv-tickspan"};
+    FixedSection section_;
     std::vector<Monitor> monitors_;
     int systemDpi_ = kDefaultDpi;
     FrameExtents frameAt96_{3, 3, 22, 3};  // scaled with the window's DPI

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/program_identity.h"
 #include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_text.h"
 
 namespace qv {
 
 namespace {
-
-constexpr std::string_view kReportPrefix = "qv-tickspan: settings: ";
 
 const char* typeName(DWORD type) {
     switch (type) {
@@ -87,10 +86,10 @@ std::optional<std::string> RegistrySettingsBackend::read(std::string_view applic
             DWORD type = REG_NONE;
             RegGetValueW(HKEY_CURRENT_USER, subkey->c_str(), name.c_str(), RRF_RT_ANY, &type,
                          nullptr, nullptr);
-            reportOnce(std::string(kReportPrefix) + where + " is " + typeName(type) +
+            reportOnce(std::string(kSettingsReportPrefix) + where + " is " + typeName(type) +
                        ", not a text (REG_SZ); the default is used instead");
         } else {
-            reportOnce(std::string(kReportPrefix) + "cannot read " + where + ": " +
+            reportOnce(std::string(kSettingsReportPrefix) + "cannot read " + where + ": " +
                        systemMessage(static_cast<DWORD>(status)) + "; the default is used instead");
         }
         return std::nullopt;

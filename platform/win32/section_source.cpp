@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/program_identity.h"
 #include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_text.h"
 
@@ -35,7 +36,7 @@ std::string sectionForModulePath(std::wstring_view path) {
 std::string ModuleFileSection::sectionName() const {
     const std::wstring path = moduleFileName();
     // GetModuleFileNameW does not fail for the running program; the name is a last resort.
-    return path.empty() ? std::string("qv-tickspan") : sectionForModulePath(path);
+    return path.empty() ? std::string(kProgramName) : sectionForModulePath(path);
 }
 
 std::unique_ptr<SectionSource> makeModuleFileSection() {
