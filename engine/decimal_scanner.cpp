@@ -75,23 +75,26 @@ bool DecimalNumber::scan(std::string_view text, ScanRule rule) {
     if (!anyDigit_) return leading;
 
     if (i < n && isExponentLetter(text[i])) {
-        std::size_t j = i + 1;
-        while (leading && j < n && isLeadingBlank(text[j])) ++j;
-        bool negativeExponent = false;
-        if (j < n && isSign(text[j])) negativeExponent = text[j++] == '-';
-        const std::size_t digitsStart = j;
-        std::size_t digitsEnd = j;
-        for (; j < n && (isDigit(text[j]) || (leading && isLeadingBlank(text[j]))); ++j)
-            if (isDigit(text[j])) digitsEnd = j + 1;
-        if (digitsEnd > digitsStart) {
-            exponent_ = saturatedExponent(negativeExponent,
-                                          text.substr(digitsStart, digitsEnd - digitsStart));
-            i = j;
-        } else if (!leading) {
-            return false;  // a letter without digits
-        }
+        const std::size_t after = scanExponent(text, i, leading);
+        if (after == i && !leading) return false;  // a letter without digits
+        i = after;
     }
     return leading || i == n;
+}
+
+std::size_t DecimalNumber::scanExponent(std::string_view text, std::size_t letter, bool leading) {
+    const std::size_t n = text.size();
+    std::size_t j = letter + 1;
+    while (leading && j < n && isLeadingBlank(text[j])) ++j;
+    bool negative = false;
+    if (j < n && isSign(text[j])) negative = text[j++] == '-';
+    const std::size_t digitsStart = j;
+    std::size_t digitsEnd = j;
+    for (; j < n && (isDigit(text[j]) || (leading && isLeadingBlank(text[j]))); ++j)
+        if (isDigit(text[j])) digitsEnd = j + 1;
+    if (digitsEnd == digitsStart) return letter;
+    exponent_ = saturatedExponent(negative, text.substr(digitsStart, digitsEnd - digitsStart));
+    return j;
 }
 
 bool DecimalNumber::leadingPower(long long& power) const {

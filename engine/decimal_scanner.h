@@ -2,6 +2,7 @@
 // The one scanner for decimal number texts: the board's fields and the settings' stored values
 // are read through it. Locale-free: plain character tests and std::from_chars only.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -36,6 +37,9 @@ class DecimalNumber {
     ReadStatus toNearestInteger(std::int32_t& out) const;
 
   private:
+    // Reads the exponent whose letter stands at `letter`; returns where it ends, or `letter`
+    // when no digit follows (then the letter is not part of the number).
+    std::size_t scanExponent(std::string_view text, std::size_t letter, bool leading);
     template <typename Float>
     ReadStatus toBinary(Float& out) const;
     // The power of ten of the first significant digit, leaving the exponent aside; false when

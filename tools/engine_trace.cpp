@@ -63,6 +63,34 @@ bool parseTick(std::string_view line, std::uint64_t& tick) {
     return r.ec == std::errc() && r.ptr == line.data() + line.size() && tick <= kMaxTick;
 }
 
+// One line of JSON: the tick, every field of the board by name, the four whole counts and the
+// caption.
+void boardAsJson(std::string& out, std::uint64_t tick, const qv::FieldBoard& board,
+                 std::string_view caption) {
+    out.clear();
+    out += "{\"tick\":";
+    out += qv::unsignedText(tick).view();
+    for (const qv::FieldInfo& f : qv::kFields) {
+        out += ",\"";
+        out += f.name;
+        out += "\":";
+        appendJsonString(out, board.text(f.field));
+    }
+    const std::pair<const char*, std::int32_t> counts[] = {{"DaysWhole", board.DaysWhole},
+                                                           {"HoursWhole", board.HoursWhole},
+                                                           {"MinutesWhole", board.MinutesWhole},
+                                                           {"SecondsWhole", board.SecondsWhole}};
+    for (const auto& [name, value] : counts) {
+        out += ",\"";
+        out += name;
+        out += "\":";
+        out += qv::integerText(value).view();
+    }
+    out += ",\"caption\":";
+    appendJsonString(out, caption);
+    out += "}\n";
+}
+
 }  // namespace
 
 int main() {
@@ -93,29 +121,7 @@ int main() {
             status = 2;
             continue;
         }
-        out.clear();
-        out += "{\"tick\":";
-        out += qv::unsignedText(tick).view();
-        for (const qv::FieldInfo& f : qv::kFields) {
-            out += ",\"";
-            out += f.name;
-            out += "\":";
-            appendJsonString(out, board.text(f.field));
-        }
-        const std::pair<const char*, std::int32_t> counts[] = {
-            {"DaysWhole", board.DaysWhole},
-            {"HoursWhole", board.HoursWhole},
-            {"MinutesWhole", board.MinutesWhole},
-            {"SecondsWhole", board.SecondsWhole}};
-        for (const auto& [name, value] : counts) {
-            out += ",\"";
-            out += name;
-            out += "\":";
-            out += qv::integerText(value).view();
-        }
-        out += ",\"caption\":";
-        appendJsonString(out, caption);
-        out += "}\n";
+        boardAsJson(out, tick, board, caption);
         std::cout << out;
     }
     std::cout.flush();
