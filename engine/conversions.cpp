@@ -21,10 +21,25 @@ NumberText unsignedText(std::uint64_t value) {
 }
 
 namespace {
-constexpr int kSignificantDigits = 15;
-}
 
-namespace {
+constexpr int kSignificantDigits = 15;
+
+template <typename Float>
+int digitsOf(Float value, int precision, char* digits, int& power) {
+    char sci[48];
+    const Float magnitude = std::fabs(value);
+    const auto r = precision < 0 ? std::to_chars(sci, sci + sizeof sci, magnitude,
+                                                 std::chars_format::scientific)
+                                 : std::to_chars(sci, sci + sizeof sci, magnitude,
+                                                 std::chars_format::scientific, precision);
+    int n = 0;
+    const char* p = sci;
+    for (; *p != 'e'; ++p)
+        if (*p != '.') digits[n++] = *p;
+    ++p;
+    std::from_chars(*p == '+' ? p + 1 : p, r.ptr, power);
+    return n;
+}
 
 // The digits of |value| rounded to 15 significant digits, and the power of ten of the first.
 // Returns the digit count after trailing zeros are dropped.
@@ -32,15 +47,8 @@ int roundedDigits(double value, char (&digits)[kSignificantDigits], int& exp) {
     // Fast path: the shortest text that reads back as the value. When it has at most 15 digits
     // it is the 15-digit rounding; with 16 or 17 its tail decides the rounding, except when the
     // tail is exactly one "5", where only the exact binary value can break the tie.
-    char sci[40];
-    auto r = std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific);
     char all[20];
-    int n = 0;
-    const char* p = sci;
-    for (; *p != 'e'; ++p)
-        if (*p != '.') all[n++] = *p;
-    ++p;
-    std::from_chars(*p == '+' ? p + 1 : p, r.ptr, exp);
+    int n = digitsOf(value, -1, all, exp);
     const bool exactTie = n == kSignificantDigits + 1 && all[kSignificantDigits] == '5';
     if (!exactTie) {
         const bool up = n > kSignificantDigits && all[kSignificantDigits] >= '5';
@@ -59,19 +67,21 @@ int roundedDigits(double value, char (&digits)[kSignificantDigits], int& exp) {
         }
     } else {
         // Exactly halfway on the shortest text: round the exact binary value, ties to even.
-        r = std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific,
-                          kSignificantDigits - 1);
-        n = 0;
-        for (p = sci; *p != 'e'; ++p)
-            if (*p != '.') digits[n++] = *p;
-        ++p;
-        std::from_chars(*p == '+' ? p + 1 : p, r.ptr, exp);
+        n = digitsOf(value, kSignificantDigits - 1, digits, exp);
     }
     while (n > 1 && digits[n - 1] == '0') --n;
     return n;
 }
 
 }  // namespace
+
+int scientificDigits(double value, int precision, char* digits, int& power) {
+    return digitsOf(value, precision, digits, power);
+}
+
+int scientificDigits(float value, int precision, char* digits, int& power) {
+    return digitsOf(value, precision, digits, power);
+}
 
 std::size_t layoutDecimal(bool negative, const char* digits, int count, int power, int width,
                           char* out) {

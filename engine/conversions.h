@@ -35,6 +35,12 @@ NumberText unsignedText(std::uint64_t value);
 // after the point. The value must be finite.
 NumberText realText(double value);
 
+// The significant digits of |value| as std::to_chars writes it in scientific form, `precision`
+// digits after the first (-1: the shortest text that reads back as the value), and the power of
+// ten of the first. `digits` has room for 17; returns how many were written.
+int scientificDigits(double value, int precision, char* digits, int& power);
+int scientificDigits(float value, int precision, char* digits, int& power);
+
 // Lays out a decimal number given as its significant digits (no trailing zeros, at least one)
 // and the power of ten of the first: fixed form ("0.125", "3", "-1500") unless the power reaches
 // `width` or the fixed form would need more than `width` digits after the point, then exponent

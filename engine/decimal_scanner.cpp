@@ -180,7 +180,7 @@ ReadStatus DecimalNumber::toFloat(float& out) const {
     return toBinary(out);
 }
 
-ReadStatus DecimalNumber::toNearestInteger(std::int32_t& out) const {
+std::int64_t DecimalNumber::nearestInteger() const {
     // How many digits of the mantissa stand before the point once the exponent has moved it; it
     // may be none, or more than the mantissa has (then zeros follow).
     long long wholeDigits = exponent_;
@@ -210,12 +210,7 @@ ReadStatus DecimalNumber::toNearestInteger(std::int32_t& out) const {
         magnitude *= 10;
     if (firstFraction > '5' || (firstFraction == '5' && (restNonZero || magnitude % 2 == 1)))
         ++magnitude;
-    const std::int64_t value = negative_ ? -magnitude : magnitude;
-    if (value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max())
-        return ReadStatus::OutOfRange;
-    out = static_cast<std::int32_t>(value);
-    return ReadStatus::Ok;
+    return negative_ ? -magnitude : magnitude;
 }
 
 }  // namespace qv

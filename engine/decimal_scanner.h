@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 
 namespace qv {
@@ -33,8 +34,16 @@ class DecimalNumber {
     ReadStatus toDouble(double& out) const;
     ReadStatus toFloat(float& out) const;
     // The exact decimal number rounded to the nearest integer, a tie going to the even neighbour
-    // (0.5 gives 0, 1.5 gives 2); OutOfRange beyond 32 bits.
-    ReadStatus toNearestInteger(std::int32_t& out) const;
+    // (0.5 gives 0, 1.5 gives 2); OutOfRange beyond the range of Int (at most 32 bits).
+    template <typename Int>
+    ReadStatus toNearestInteger(Int& out) const {
+        static_assert(sizeof(Int) <= 4);
+        const std::int64_t value = nearestInteger();
+        if (value < std::numeric_limits<Int>::min() || value > std::numeric_limits<Int>::max())
+            return ReadStatus::OutOfRange;
+        out = static_cast<Int>(value);
+        return ReadStatus::Ok;
+    }
 
   private:
     // Reads the exponent whose letter stands at `letter`; returns where it ends, or `letter`
@@ -42,6 +51,8 @@ class DecimalNumber {
     std::size_t scanExponent(std::string_view text, std::size_t letter, bool leading);
     template <typename Float>
     ReadStatus toBinary(Float& out) const;
+    // The nearest integer, beyond 32 bits as soon as it is, however much further it goes.
+    std::int64_t nearestInteger() const;
     // The power of ten of the first significant digit, leaving the exponent aside; false when
     // every digit is a zero.
     bool leadingPower(long long& power) const;

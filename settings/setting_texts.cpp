@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <system_error>
 
 namespace qv {
@@ -15,24 +14,6 @@ namespace {
 
 constexpr int kSingleDigits = 7;
 
-// Digits and power of ten of |value| in scientific form with `precision` digits after the point
-// (-1: the shortest that reads back as the value), trailing zeros dropped.
-int scientificDigits(float value, int precision, char (&digits)[16], int& power) {
-    char sci[48];
-    const auto r =
-        precision < 0
-            ? std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific)
-            : std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, precision);
-    int n = 0;
-    const char* p = sci;
-    for (; *p != 'e'; ++p)
-        if (*p != '.') digits[n++] = *p;
-    ++p;
-    std::from_chars(*p == '+' ? p + 1 : p, r.ptr, power);
-    while (n > 1 && digits[n - 1] == '0') --n;
-    return n;
-}
-
 }  // namespace
 
 std::string singleText(float value) {
@@ -40,7 +21,7 @@ std::string singleText(float value) {
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
     if (value == 0.0f) return "0";  // -0 too
     const float magnitude = std::fabs(value);
-    char digits[16];
+    char digits[17];
     int power = 0;
     int n = scientificDigits(magnitude, kSingleDigits - 1, digits, power);
     // Seven digits are not always enough to tell neighbouring floats apart.
@@ -58,6 +39,7 @@ std::string singleText(float value) {
         if (r.ec != std::errc() || back != magnitude)
             n = scientificDigits(magnitude, -1, digits, power);
     }
+    while (n > 1 && digits[n - 1] == '0') --n;
 
     char out[48];
     return std::string(out, layoutDecimal(value < 0, digits, n, power, kSingleDigits, out));
@@ -77,14 +59,7 @@ ReadStatus singleReading(std::string_view text, float& out) {
 ReadStatus integer16Reading(std::string_view text, std::int16_t& out) {
     DecimalNumber number;
     if (!number.scan(text, ScanRule::WholeText)) return ReadStatus::NotANumber;
-    std::int32_t value = 0;
-    const ReadStatus r = number.toNearestInteger(value);
-    if (r != ReadStatus::Ok) return r;
-    if (value < std::numeric_limits<std::int16_t>::min() ||
-        value > std::numeric_limits<std::int16_t>::max())
-        return ReadStatus::OutOfRange;
-    out = static_cast<std::int16_t>(value);
-    return ReadStatus::Ok;
+    return number.toNearestInteger(out);
 }
 
 }  // namespace qv
