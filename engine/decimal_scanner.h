@@ -51,7 +51,8 @@ class DecimalNumber {
     std::size_t scanExponent(std::string_view text, std::size_t letter, bool leading);
     template <typename Float>
     ReadStatus toBinary(Float& out) const;
-    // The nearest integer, beyond 32 bits as soon as it is, however much further it goes.
+    // The nearest integer; its magnitude stops growing once it is past 32 bits, which keeps it
+    // out of every range toNearestInteger checks.
     std::int64_t nearestInteger() const;
     // The power of ten of the first significant digit, leaving the exponent aside; false when
     // every digit is a zero.
