@@ -1,6 +1,7 @@
 #include "engine/decimal_scanner.h"
 
 #include <charconv>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -66,10 +67,13 @@ bool DecimalNumber::scan(std::string_view text, ScanRule rule) {
             anyDigit_ = true;
         } else if (c == '.' && !point) {
             point = true;
-        } else if (!leading || !isLeadingBlank(c)) {
+        } else if (leading && isLeadingBlank(c)) {
+            blanksInside_ = true;
+            continue;
+        } else {
             break;
         }
-        if (!isLeadingBlank(c)) mantissaEnd = i + 1;
+        mantissaEnd = i + 1;
     }
     mantissa_ = text.substr(mantissaStart, mantissaEnd - mantissaStart);
     if (!anyDigit_) return leading;
@@ -140,8 +144,13 @@ ReadStatus DecimalNumber::toBinary(Float& out) const {
     std::size_t n = 0;
     if (negative_) buf[n++] = '-';
     if (mantissa_.front() == '.') buf[n++] = '0';
-    for (const char c : mantissa_)
-        if (!isLeadingBlank(c)) buf[n++] = c;
+    if (blanksInside_) {
+        for (const char c : mantissa_)
+            if (!isLeadingBlank(c)) buf[n++] = c;
+    } else {
+        std::memcpy(buf + n, mantissa_.data(), mantissa_.size());
+        n += mantissa_.size();
+    }
     if (buf[n - 1] == '.') --n;
     buf[n++] = 'e';
     n = static_cast<std::size_t>(std::to_chars(buf + n, buf + need, exponent_).ptr - buf);

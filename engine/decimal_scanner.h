@@ -61,6 +61,7 @@ class DecimalNumber {
     bool negative_ = false;
     // Digits with at most one "."; read by the Leading rule it may hold blanks between them.
     std::string_view mantissa_;
+    bool blanksInside_ = false;
     bool anyDigit_ = false;
     long long exponent_ = 0;  // saturated, far beyond any type's range
 };
