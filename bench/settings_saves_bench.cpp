@@ -23,6 +23,8 @@
 
 #include "platform/posix/ini_document.h"
 #include "platform/posix/ini_settings.h"
+#include "platform/posix/posix_file.h"
+#include "platform/program_identity.h"
 
 namespace {
 
@@ -49,22 +51,13 @@ std::string valueOf(int process, int save) {
 }
 
 bool writeAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return qv::posix::writeAll(fd, std::string_view(static_cast<const char*>(data), size)) == 0;
 }
 
 bool readAll(int fd, void* data, std::size_t size) {
     auto* p = static_cast<char*>(data);
     while (size > 0) {
-        const ssize_t n = ::read(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = qv::posix::retryOnEintr([&] { return ::read(fd, p, size); });
         if (n <= 0) return false;
         p += n;
         size -= static_cast<std::size_t>(n);
@@ -83,8 +76,8 @@ int saveAll(const std::string& folder, int process, int saves, int gate, int out
     bool told = false;
     for (int i = 0; i < saves; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        const qv::SaveResult r =
-            backend.save("QV_TKS", "qv-tickspan", keyOf(process, i), valueOf(process, i));
+        const qv::SaveResult r = backend.save(qv::kSettingsApplication, qv::kProgramName,
+                                              keyOf(process, i), valueOf(process, i));
         const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
                             std::chrono::steady_clock::now() - start)
                             .count();
@@ -160,13 +153,14 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    std::ifstream in(folder + "/QV_TKS/settings.ini", std::ios::binary);
+    std::ifstream in(folder + "/" + std::string(qv::kSettingsApplication) + "/settings.ini",
+                     std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const qv::ini::Document doc = qv::ini::Document::parse(bytes);
     int kept = 0;
     for (int p = 0; p < processes; ++p)
         for (int i = 0; i < saves; ++i)
-            kept += doc.find("qv-tickspan", keyOf(p, i)) == valueOf(p, i);
+            kept += doc.find(qv::kProgramName, keyOf(p, i)) == valueOf(p, i);
 
     const int total = processes * saves;
     std::sort(done.begin(), done.end());

@@ -4,31 +4,34 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "platform/posix/ini_document.h"
+#include "platform/posix/posix_file.h"
+#include "platform/program_identity.h"
 
 namespace qv {
+
+using posix::Fd;
+using posix::retryOnEintr;
 
 namespace {
 
 constexpr std::string_view kFileName = "settings.ini";
-constexpr std::string_view kReportPrefix = "qv-tickspan: settings: ";
 // Far beyond any settings file the program writes; a bigger file is not read into memory on the
 // user-interface thread.
 constexpr std::size_t kMaxFileBytes = 16u << 20;
 constexpr int kMaxLinkHops = 40;
-// The longest pause between two tries of a held lock.
-constexpr std::chrono::microseconds kLockPollMaxUs{500};
 
 std::string errorText(int err) {
     return std::generic_category().message(err);
@@ -43,63 +46,9 @@ std::string linesText(std::size_t n) {
     return numberText(n) + (n == 1 ? " line" : " lines");
 }
 
-// Closes a descriptor when it goes out of scope.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    // Closes now, returning the errno of a failed close (a late write error) or 0.
-    int close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd >= 0 && ::close(fd) != 0 ? errno : 0;
-    }
-
-  private:
-    int fd_;
-};
-
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Reads a whole regular file. 0, or the errno of the failure.
-int readFile(const std::string& path, std::string& out) {
-    // O_NONBLOCK: a FIFO planted under the file's name must not hang the user interface.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) return errno;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return errno;
-    if (S_ISDIR(st.st_mode)) return EISDIR;
-    if (!S_ISREG(st.st_mode)) return EINVAL;
-    if (static_cast<std::size_t>(st.st_size) > kMaxFileBytes) return EFBIG;
-    out.clear();
-    out.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return 0;
-        out.append(buf, static_cast<std::size_t>(n));
-        if (out.size() > kMaxFileBytes) return EFBIG;
-    }
-}
-
-int writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
 }
 
 // The file that a save replaces: `path` itself or, when it is a symbolic link, the end of its
@@ -170,29 +119,67 @@ void countHandOver(int fd) {
     }
 }
 
+// Interrupts a blocking flock() once a wait's time is up: SIGALRM with a handler that does not
+// restart the call, so flock() returns EINTR. Everything is put back as it was when it goes.
+volatile std::sig_atomic_t gLockWaitExpired = 0;
+
+extern "C" void onLockWaitAlarm(int) {
+    gLockWaitExpired = 1;
+}
+
+class LockWaitAlarm {
+  public:
+    explicit LockWaitAlarm(std::chrono::milliseconds after) {
+        gLockWaitExpired = 0;
+        struct sigaction action {};
+        action.sa_handler = onLockWaitAlarm;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGALRM, &action, &oldAction_);
+        itimerval timer{};
+        timer.it_value.tv_sec = static_cast<time_t>(after.count() / 1000);
+        timer.it_value.tv_usec = static_cast<suseconds_t>(after.count() % 1000 * 1000);
+        if (timer.it_value.tv_sec == 0 && timer.it_value.tv_usec == 0) timer.it_value.tv_usec = 1;
+        // NOTE: the alarm repeats after the first: one that strikes just before flock() blocks
+        // would otherwise leave it blocked for good.
+        timer.it_interval.tv_usec = 10000;
+        ::setitimer(ITIMER_REAL, &timer, &oldTimer_);
+    }
+    ~LockWaitAlarm() {
+        ::setitimer(ITIMER_REAL, &oldTimer_, nullptr);
+        ::sigaction(SIGALRM, &oldAction_, nullptr);
+    }
+    LockWaitAlarm(const LockWaitAlarm&) = delete;
+    LockWaitAlarm& operator=(const LockWaitAlarm&) = delete;
+
+  private:
+    struct sigaction oldAction_ {};
+    itimerval oldTimer_{};
+};
+
 // Takes an exclusive flock(), waiting at most `bound`. 0 once held; EWOULDBLOCK when it is still
 // held at the bound and the count of hand-overs stood still (one holder never let go), EBUSY
 // when it moved (the lock went from copy to copy, never to us); else flock()'s errno.
 //
 // A holder that is merely slow (a sync on a busy disk) does not bump the count while it works,
-// so nothing short of the bound tells it from a hung one: the wait never gives up earlier.
+// so nothing short of the bound tells it from a hung one: the wait never gives up earlier. The
+// wait blocks in the kernel rather than polling: a waiter is woken the moment the lock is let go,
+// so copies saving in quick succession take turns instead of the last holder taking it again.
 int lockWithin(int fd, std::chrono::milliseconds bound, std::uint64_t& countAtStart) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + bound;
     countAtStart = handOvers(fd);
-    std::chrono::microseconds pause{50};
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            countHandOver(fd);
-            return 0;
+    auto taken = [&] {
+        countHandOver(fd);
+        return 0;
+    };
+    if (retryOnEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == 0) return taken();
+    if (errno != EWOULDBLOCK) return errno;
+    if (bound > std::chrono::milliseconds::zero()) {
+        const LockWaitAlarm alarm(bound);
+        while (!gLockWaitExpired) {
+            if (::flock(fd, LOCK_EX) == 0) return taken();
+            if (errno != EINTR) return errno;
         }
-        if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK) return errno;
-        const auto now = Clock::now();
-        if (now >= deadline) return handOvers(fd) == countAtStart ? EWOULDBLOCK : EBUSY;
-        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
-        pause = std::min(pause * 2, kLockPollMaxUs);
     }
+    return handOvers(fd) == countAtStart ? EWOULDBLOCK : EBUSY;
 }
 
 std::string durationText(std::chrono::milliseconds d) {
@@ -201,7 +188,7 @@ std::string durationText(std::chrono::milliseconds d) {
 }
 
 int syncFolder(const std::string& folder) {
-    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd fd(retryOnEintr([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
     if (fd.get() < 0) return errno;
     // NOTE: some file systems cannot sync a directory and say EINVAL; the rename stands anyway.
     if (::fsync(fd.get()) != 0 && errno != EINVAL) return errno;
@@ -275,63 +262,51 @@ std::optional<std::string> IniSettingsBackend::read(std::string_view application
     std::string why;
     const auto path = storePath(application, &why);
     if (!path) {
-        reportOnce(std::string(kReportPrefix) + "cannot read the settings: " + why +
+        reportOnce(std::string(kSettingsReportPrefix) + "cannot read the settings: " + why +
                    "; the defaults apply");
         return std::nullopt;
     }
     std::string bytes;
-    if (const int err = readFile(*path, bytes)) {
+    if (const int err = posix::readWholeFile(*path, bytes, kMaxFileBytes)) {
         if (err != ENOENT)  // no file yet: every key is absent
-            reportOnce(std::string(kReportPrefix) + "cannot read " + *path + ": " + errorText(err) +
-                       "; the defaults apply");
+            reportOnce(std::string(kSettingsReportPrefix) + "cannot read " + *path + ": " +
+                       errorText(err) + "; the defaults apply");
         return std::nullopt;
     }
     const ini::Document doc = ini::Document::parse(bytes);
     if (const std::size_t bad = doc.unreadableLines()) {
-        reportOnce(std::string(kReportPrefix) + *path + ": ignoring " + linesText(bad) +
+        reportOnce(std::string(kSettingsReportPrefix) + *path + ": ignoring " + linesText(bad) +
                    " that cannot be read (the first is line " +
                    numberText(doc.firstUnreadableLine()) + ")");
     }
     return doc.find(section, key);
 }
 
-SaveResult IniSettingsBackend::save(std::string_view application, std::string_view section,
-                                    std::string_view key, std::string_view value) {
-    if (key.empty()) return {false, "a settings key cannot be empty"};
-    std::string why;
-    const auto path = storePath(application, &why);
-    if (!path) return {false, why};
-    auto failed = [](const std::string& what, int err) {
-        return SaveResult{false, what + ": " + errorText(err)};
-    };
+namespace {
 
-    const std::string folder = folderOf(*path);
-    int err = injected(IniStep::CreateFolder);
-    if (!err) err = makeFolders(folder);
-    if (err) return failed("cannot create the folder " + folder, err);
+SaveResult failed(const std::string& what, int err) {
+    return {false, what + ": " + errorText(err)};
+}
 
-    std::string target;
-    if ((err = resolveLinks(*path, target))) return failed("cannot follow the link " + *path, err);
-    const std::string targetFolder = folderOf(target);
+}  // namespace
 
-    // Nothing below writes unless this lock is held, and the kernel frees it if we die. It
-    // stays beside settings.ini even when that is a link, where every copy of the program
-    // looks for it.
-    const std::string lockPath = *path + ".lock";
-    Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-    if (lock.get() < 0) {
-        err = errno;  // before building the message, which may allocate
+SaveResult IniSettingsBackend::lock(const std::string& lockPath, Fd& held) {
+    // Nothing writes unless this lock is held, and the kernel frees it if we die.
+    held.reset(retryOnEintr(
+        [&] { return ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600); }));
+    if (held.get() < 0) {
+        const int err = errno;  // before building the message, which may allocate
         return failed("cannot open the lock file " + lockPath, err);
     }
     // A holder that never let go of the last save's lock and holds it still is not waited for
     // again: a shut-down's four saves would wait four times.
     std::chrono::milliseconds bound = options_.lockTimeout;
     const bool sameHungHolder = hungHolder_ && hungHolder_->lockPath == lockPath &&
-                                handOvers(lock.get()) == hungHolder_->count;
+                                handOvers(held.get()) == hungHolder_->count;
     if (sameHungHolder) bound = std::chrono::milliseconds::zero();
     std::uint64_t count = 0;
-    err = injected(IniStep::Lock);
-    if (!err) err = lockWithin(lock.get(), bound, count);
+    int err = injected(IniStep::Lock);
+    if (!err) err = lockWithin(held.get(), bound, count);
     const std::string boundText = durationText(options_.lockTimeout);
     if (err == EWOULDBLOCK) {
         hungHolder_ = HungHolder{lockPath, count};
@@ -346,74 +321,104 @@ SaveResult IniSettingsBackend::save(std::string_view application, std::string_vi
                            boundText + "; the setting was not saved"};
     if (err) return failed("cannot lock " + lockPath, err);
     hungHolder_.reset();
+    return {};
+}
 
+SaveResult IniSettingsBackend::replace(const std::string& file, std::string_view bytes,
+                                       const FileMode& mode, IniStep writeStep) {
+    // Written through a temporary file in the same folder: the rename swaps whole files, so a
+    // crash at any moment leaves the old file or the new one.
+    const std::string temp = file + ".tmp";
+    // A temporary left by a holder that died: ours to remove, since we hold the lock.
+    ::unlink(temp.c_str());
+    Fd fd(retryOnEintr([&] {
+        return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                      mode.bits);
+    }));
+    if (fd.get() < 0) {
+        const int e = errno;
+        return failed("cannot create " + temp, e);
+    }
+    auto abandon = [&](const std::string& what, int e) {
+        fd.close();
+        ::unlink(temp.c_str());
+        return failed(what, e);
+    };
+    // The umask must not narrow an existing file's mode.
+    int e = mode.existing && ::fchmod(fd.get(), mode.bits) != 0 ? errno : 0;
+    if (e) return abandon("cannot set the mode of " + temp, e);
+    e = injected(writeStep);
+    if (!e) e = posix::writeAll(fd.get(), bytes);
+    if (e) return abandon("cannot write " + temp, e);
+    e = injected(IniStep::SyncTemp);
+    if (!e && retryOnEintr([&] { return ::fsync(fd.get()); }) != 0) e = errno;
+    if (!e) e = fd.close();
+    if (e) return abandon("cannot write " + temp, e);
+    e = injected(IniStep::Rename);
+    if (!e && ::rename(temp.c_str(), file.c_str()) != 0) e = errno;
+    if (e) {
+        ::unlink(temp.c_str());
+        return failed("cannot replace " + file, e);
+    }
+    return {};
+}
+
+SaveResult IniSettingsBackend::write(const std::string& target, std::string_view section,
+                                     std::string_view key, std::string_view value) {
     // Read under the lock: another copy's save that finished a moment ago is kept.
     std::string old;
-    bool exists = true;
-    err = injected(IniStep::ReadStore);
-    if (!err) err = readFile(target, old);
+    FileMode mode;
+    int err = injected(IniStep::ReadStore);
+    if (!err) err = posix::readWholeFile(target, old, kMaxFileBytes);
     if (err == ENOENT) {
-        exists = false;
+        mode.existing = false;
         old.clear();
     } else if (err) {
         // What cannot be read must not be written over.
         return failed("cannot read " + target, err);
     }
-    mode_t mode = 0666;  // a new file: as the umask allows
     struct stat st {};
-    if (exists && ::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-
-    // Writes `bytes` to `file` through a temporary file in the same folder: the rename swaps
-    // whole files, so a crash at any moment leaves the old file or the new one.
-    auto replace = [&](const std::string& file, std::string_view bytes, IniStep writeStep,
-                       bool keepMode) -> SaveResult {
-        const std::string temp = file + ".tmp";
-        // A temporary left by a holder that died: ours to remove, since we hold the lock.
-        ::unlink(temp.c_str());
-        Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode));
-        if (fd.get() < 0) {
-            const int e = errno;
-            return failed("cannot create " + temp, e);
-        }
-        auto abandon = [&](const std::string& what, int e) {
-            fd.close();
-            ::unlink(temp.c_str());
-            return failed(what, e);
-        };
-        int e = keepMode && ::fchmod(fd.get(), mode) != 0 ? errno : 0;
-        if (e) return abandon("cannot set the mode of " + temp, e);
-        e = injected(writeStep);
-        if (!e) e = writeAll(fd.get(), bytes);
-        if (e) return abandon("cannot write " + temp, e);
-        e = injected(IniStep::SyncTemp);
-        if (!e && ::fsync(fd.get()) != 0) e = errno;
-        if (!e) e = fd.close();
-        if (e) return abandon("cannot write " + temp, e);
-        e = injected(IniStep::Rename);
-        if (!e && ::rename(temp.c_str(), file.c_str()) != 0) e = errno;
-        if (e) {
-            ::unlink(temp.c_str());
-            return failed("cannot replace " + file, e);
-        }
-        return {};
-    };
+    if (mode.existing && ::stat(target.c_str(), &st) == 0) mode.bits = st.st_mode & 07777;
 
     ini::Document doc = ini::Document::parse(old);
     if (const std::size_t bad = doc.unreadableLines()) {
         // Keep the whole file beside it before leaving out what cannot be read.
         const std::string backup = target + ".bad";
-        if (SaveResult r = replace(backup, old, IniStep::WriteBackup, exists); !r.ok) return r;
-        reportOnce(std::string(kReportPrefix) + target + ": leaving out " + linesText(bad) +
+        if (SaveResult r = replace(backup, old, mode, IniStep::WriteBackup); !r.ok) return r;
+        reportOnce(std::string(kSettingsReportPrefix) + target + ": leaving out " + linesText(bad) +
                    " that cannot be read; the file as it was is kept in " + backup);
         doc.dropUnreadable();
     }
     doc.set(section, key, value);
     const std::string bytes = doc.serialize();
-    if (exists && bytes == old) return {};  // already stored: spare the disk
-    if (SaveResult r = replace(target, bytes, IniStep::WriteTemp, exists); !r.ok) return r;
+    if (mode.existing && bytes == old) return {};  // already stored: spare the disk
+    return replace(target, bytes, mode, IniStep::WriteTemp);
+}
+
+SaveResult IniSettingsBackend::save(std::string_view application, std::string_view section,
+                                    std::string_view key, std::string_view value) {
+    if (key.empty()) return {false, "a settings key cannot be empty"};
+    std::string why;
+    const auto path = storePath(application, &why);
+    if (!path) return {false, why};
+
+    const std::string folder = folderOf(*path);
+    int err = injected(IniStep::CreateFolder);
+    if (!err) err = makeFolders(folder);
+    if (err) return failed("cannot create the folder " + folder, err);
+
+    std::string target;
+    if ((err = resolveLinks(*path, target))) return failed("cannot follow the link " + *path, err);
+
+    // The lock stays beside settings.ini even when that is a link, where every copy of the
+    // program looks for it.
+    Fd held;
+    if (SaveResult r = lock(*path + ".lock", held); !r.ok) return r;
+    if (SaveResult r = write(target, section, key, value); !r.ok) return r;
     // The next copy may read the file as soon as it is renamed; only this save's own return
     // waits for the folder to reach the disk.
-    lock.close();
+    held.close();
+    const std::string targetFolder = folderOf(target);
     if ((err = syncFolder(targetFolder)))
         return failed("cannot sync the folder " + targetFolder, err);
     return {};

@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/posix/posix_file.h"
 #include "platform/settings_backend.h"
 
 namespace qv {
@@ -62,6 +63,19 @@ class IniSettingsBackend : public SettingsBackend {
                                          std::string* why = nullptr) const;
 
   private:
+    // The mode a written file gets: an existing file's own, else what the umask leaves of 0666.
+    struct FileMode {
+        unsigned bits = 0666;
+        bool existing = true;
+    };
+
+    // The three stages of a save: wait for the lock beside the file, read the file and change
+    // one key, and replace the file (or its backup) whole.
+    SaveResult lock(const std::string& lockPath, posix::Fd& held);
+    SaveResult write(const std::string& target, std::string_view section, std::string_view key,
+                     std::string_view value);
+    SaveResult replace(const std::string& file, std::string_view bytes, const FileMode& mode,
+                       IniStep writeStep);
     int injected(IniStep step) const { return options_.fault ? options_.fault(step) : 0; }
     void reportOnce(std::string line);
 

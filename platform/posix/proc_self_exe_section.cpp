@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/posix/ini_settings.h"
+#include "platform/program_identity.h"
 
 namespace qv {
 
@@ -37,7 +38,7 @@ std::string runningExecutablePath() {
     }
     // Without /proc (a chroot, say): the path the program was started by.
     if (const auto* execFn = reinterpret_cast<const char*>(::getauxval(AT_EXECFN))) return execFn;
-    return "qv-tickspan";
+    return std::string(kProgramName);
 }
 
 }  // namespace
