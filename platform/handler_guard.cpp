@@ -77,6 +77,8 @@ void HandlerGuard::flushRepeats() {
 
 void HandlerGuard::clear() {
     counts_.clear();
+    warnings_.clear();
+    extra_ = nullptr;
 }
 
 std::size_t HandlerGuard::count(std::string_view entry, std::string_view message) const {

@@ -43,7 +43,7 @@ class HandlerGuard {
     void setExtraSink(Sink sink);
     // Writes "repeated N times" lines for errors seen more than once; called at exit.
     void flushRepeats();
-    // Drops all counts (for tests).
+    // Forgets every error and warning seen and the extra sink, so each test starts afresh.
     void clear();
 
     // How often this exact error has been seen.

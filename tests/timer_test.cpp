@@ -94,3 +94,24 @@ TEST(TimerScheduler, DueTimersRunInCreationOrderAndAFaultStopsOnlyItsHandler) {
     HandlerGuard::instance().setExtraSink(nullptr);
     HandlerGuard::instance().clear();
 }
+
+TEST(HandlerGuardTest, ClearForgetsErrorsWarningsAndTheSinkSoTheNextTestStartsAfresh) {
+    auto& guard = HandlerGuard::instance();
+    guard.clear();
+    std::vector<std::string> reports;
+    guard.setExtraSink([&](std::string_view l) { reports.emplace_back(l); });
+    guard.warnOnce("a warning");
+    guard.warnOnce("a warning");
+    guard.run("entry", [] { throw std::runtime_error("bad"); });
+    ASSERT_EQ(reports.size(), 2u);
+    guard.clear();
+    EXPECT_EQ(guard.count("entry", "bad"), 0u);
+    std::vector<std::string> later;
+    guard.setExtraSink([&](std::string_view l) { later.emplace_back(l); });
+    guard.warnOnce("a warning");
+    guard.clear();
+    guard.say("after the test");
+    EXPECT_EQ(later.size(), 1u) << "a warning seen before clear() is reported again, and the sink "
+                                   "is dropped so nothing reaches a finished test's list";
+    EXPECT_EQ(reports.size(), 2u);
+}
