@@ -353,7 +353,7 @@ class InstallTest(DesktopTest):
         desktop = entry["Desktop Entry"]
         self.assertEqual(desktop["Type"], "Application")
         program = os.path.join(prefix, "bin", desktop["Exec"])
-        for size in (16, 24, 48):
+        for size in (16, 22, 24, 32, 48, 64, 128, 256):
             icon = os.path.join(prefix, "share", "icons", "hicolor", f"{size}x{size}", "apps",
                                 desktop["Icon"] + ".png")
             self.assertTrue(os.path.isfile(icon), icon)
