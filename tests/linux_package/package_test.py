@@ -67,6 +67,11 @@ class DebianPackage(unittest.TestCase):
         changelog = gzip.decompress(self.read("share", "doc", "qv-tickspan", "changelog.gz"))
         version = re.match(rb"qv-tickspan \(([^)]+)\)", changelog).group(1).decode()
         self.assertEqual(self.field("Version"), version)
+        metainfo = self.read("share", "metainfo", DESKTOP_ID + ".metainfo.xml").decode()
+        newest = re.search(r'<release version="([^"]+)"', metainfo).group(1)
+        self.assertEqual(self.field("Version"), newest)
+        manual = gzip.decompress(self.read("share", "man", "man1", "qv-tickspan.1.gz")).decode()
+        self.assertIn(f'"qv-tickspan {version}"', manual.splitlines()[0])
 
     def read(self, *parts):
         with open(self.path(*parts), "rb") as f:
