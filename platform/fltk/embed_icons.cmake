@@ -1,5 +1,6 @@
-# Writes OUTPUT, a C++ file that holds the PNG files given as SIZES (16;24;48) and INPUTS (their
+# Writes OUTPUT, a C++ file that holds the PNG files given as SIZES (16;24) and INPUTS (their
 # paths, in the same order) as byte arrays for embedded_icons.h.
+list(LENGTH SIZES count)
 set(body "")
 set(table "")
 foreach(size input IN ZIP_LISTS SIZES INPUTS)
@@ -17,7 +18,7 @@ namespace qv {
 namespace {
 ${body}}  // namespace
 
-const std::array<EmbeddedPng, 3> kEmbeddedIcons{{
+const std::array<EmbeddedPng, ${count}> kEmbeddedIcons{{
 ${table}}};
 
 }  // namespace qv

@@ -13,6 +13,6 @@ struct EmbeddedPng {
     std::size_t size;
 };
 
-extern const std::array<EmbeddedPng, 3> kEmbeddedIcons;
+extern const std::array<EmbeddedPng, 2> kEmbeddedIcons;
 
 }  // namespace qv

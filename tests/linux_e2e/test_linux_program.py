@@ -84,8 +84,9 @@ class MainWindowTest(DesktopTest):
         actions = self.desktop.atoms(app.main, "_NET_WM_ALLOWED_ACTIONS")
         self.assertNotIn("_NET_WM_ACTION_RESIZE", actions)
         self.assertNotIn("_NET_WM_ACTION_MAXIMIZE_HORZ", actions)
-        icon = self.desktop.cardinals(app.main, "_NET_WM_ICON")
-        self.assertEqual(icon[:2], [16, 16])
+        # The design's two icon images; xprop heads each with its size.
+        icon = self.desktop.x("xprop", "-id", str(app.main), "_NET_WM_ICON")
+        self.assertEqual(re.findall(r"Icon \((\d+) x (\d+)\)", icon), [("16", "16"), ("24", "24")])
 
         self.close_main(app)
         self.assertEqual(self.store(), {"MAIN_Left": "1000", "MAIN_Top": "1000",
@@ -353,7 +354,7 @@ class InstallTest(DesktopTest):
         desktop = entry["Desktop Entry"]
         self.assertEqual(desktop["Type"], "Application")
         program = os.path.join(prefix, "bin", desktop["Exec"])
-        for size in (16, 24, 48):
+        for size in (16, 22, 24, 32, 48, 64, 128, 256):
             icon = os.path.join(prefix, "share", "icons", "hicolor", f"{size}x{size}", "apps",
                                 desktop["Icon"] + ".png")
             self.assertTrue(os.path.isfile(icon), icon)

@@ -1,5 +1,5 @@
 """Checks of qv-tickspan.exe as a file: a GUI program that imports only Windows' own DLLs, with
-the icon, the version block and the manifest the project puts in it.
+the icon, the version block and the manifest the project puts in it, and no debug information.
 
 Usage: executable_test.py EXE OBJDUMP"""
 
@@ -87,6 +87,15 @@ class Executable(unittest.TestCase):
         dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", self.dump)}
         self.assertIn("user32.dll", dlls)
         self.assertLessEqual(dlls, WINDOWS_DLLS)
+        # The C runtime is the one every Windows carries, as the README says.
+        self.assertIn("msvcrt.dll", dlls)
+
+    def test_has_no_debug_sections(self):
+        headers = subprocess.run([OBJDUMP, "-h", EXE], capture_output=True, text=True,
+                                 check=True).stdout
+        names = re.findall(r"^\s*\d+\s+(\S+)", headers, re.M)
+        self.assertIn(".text", names)
+        self.assertEqual([], [n for n in names if n.startswith((".debug", ".zdebug"))])
 
     def test_starts_on_windows_7(self):
         # Functions that Windows 7 lacks are looked up at run time, never imported: an import
