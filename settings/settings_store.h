@@ -5,7 +5,6 @@
 // the last save of a key wins.
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -33,8 +32,7 @@ int keyDefault(SettingKey key);            // 1000, 1000, 4410, 350, 1000, 1000,
 
 class SettingsStore {
   public:
-    SettingsStore(SettingsBackend& backend, const SectionSource& section,
-                  SettingsReport report = reportToErrorStream);
+    SettingsStore(SettingsBackend& backend, const SectionSource& section);
 
     // Single-precision reading of the key (its default, as decimal text, when absent). A text the
     // reading rejects gives the default and is reported once.
@@ -52,12 +50,9 @@ class SettingsStore {
     std::string storedText(SettingKey key);
     void rejected(SettingKey key, std::string_view text, ReadStatus why, std::string_view range);
     bool save(SettingKey key, std::string_view text);
-    void reportOnce(std::string line);
 
     SettingsBackend& backend_;
     const SectionSource& section_;
-    SettingsReport report_;
-    std::set<std::string, std::less<>> reported_;
 };
 
 }  // namespace qv

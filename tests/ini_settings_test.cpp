@@ -31,10 +31,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/headless/memory_settings.h"
 #include "platform/posix/ini_document.h"
 #include "platform/posix/ini_settings.h"
-#include "platform/memory_settings.h"
 #include "settings/settings_store.h"
+#include "tests/captured_warnings.h"
 
 using namespace qv;
 using namespace std::string_literals;
@@ -244,13 +245,13 @@ class IniStoreTest : public ::testing::Test {
     IniSettingsOptions options() {
         IniSettingsOptions o;
         o.configHome = dir.path() + "/config";
-        o.report = [this](std::string_view line) { reports.emplace_back(line); };
         return o;
     }
     std::string file() const { return dir.path() + "/config/QV_TKS/settings.ini"; }
 
     TempDir dir;
-    std::vector<std::string> reports;
+    test::CapturedWarnings warnings;
+    std::vector<std::string>& reports = warnings.lines;
 };
 
 TEST_F(IniStoreTest, FirstSaveCreatesAPlainFile) {
@@ -417,10 +418,10 @@ TEST_F(IniStoreTest, SavesThatFailSayWhyAndChangeNothing) {
         IniSettingsOptions o = options();
         o.fault = [step = step, err = err](IniStep s) { return s == step ? err : 0; };
         IniSettingsBackend failing(o);
-        std::vector<std::string> storeReports;
+        reports.clear();
+        std::vector<std::string>& storeReports = reports;
         FixedSection section;
-        SettingsStore store(failing, section,
-                            [&](std::string_view line) { storeReports.emplace_back(line); });
+        SettingsStore store(failing, section);
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 2.0f));
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 3.0f));
         ASSERT_EQ(storeReports.size(), 1u);
@@ -575,7 +576,6 @@ TEST_F(IniStoreTest, CopiesSavingAtOnceKeepEachOthersKeys) {
             while (::read(gate[0], &c, 1) < 0 && errno == EINTR) {
             }
             IniSettingsOptions o = options();
-            o.report = nullptr;
             IniSettingsBackend backend(o);
             // The program never saves a key again: a save refused is a save lost.
             int refused = 0;
@@ -630,7 +630,6 @@ TEST_F(IniStoreTest, ASaverKilledAtAnyMomentLeavesAReadableFile) {
     for (int round = 0; round < 40; ++round) {
         const pid_t child = spawn([&] {
             IniSettingsOptions o = options();
-            o.report = nullptr;
             IniSettingsBackend backend(o);
             for (unsigned n = 0;; ++n)
                 backend.save("QV_TKS", "qv-tickspan", keys[n % keys.size()],

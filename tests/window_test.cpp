@@ -15,7 +15,7 @@
 #include "engine/uptime_steps.h"
 #include "platform/handler_guard.h"
 #include "platform/headless/headless_platform.h"
-#include "platform/memory_settings.h"
+#include "platform/headless/memory_settings.h"
 
 using namespace qv;
 using Op = MemorySettingsBackend::Op;

@@ -15,7 +15,7 @@
 #include "platform/backend.h"
 #include "platform/headless/headless_window.h"
 #include "platform/headless/virtual_clock.h"
-#include "platform/memory_settings.h"
+#include "platform/headless/memory_settings.h"
 
 namespace qv {
 

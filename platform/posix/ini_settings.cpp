@@ -250,34 +250,27 @@ std::optional<std::string> IniSettingsBackend::storePath(std::string_view applic
     return path;
 }
 
-void IniSettingsBackend::reportOnce(std::string line) {
-    if (reported_.count(line) != 0) return;
-    if (options_.report) options_.report(line);
-    reported_.insert(std::move(line));
-}
-
 std::optional<std::string> IniSettingsBackend::read(std::string_view application,
                                                     std::string_view section,
                                                     std::string_view key) {
     std::string why;
     const auto path = storePath(application, &why);
     if (!path) {
-        reportOnce(std::string(kSettingsReportPrefix) + "cannot read the settings: " + why +
-                   "; the defaults apply");
+        warnAboutSettings("cannot read the settings: " + why + "; the defaults apply");
         return std::nullopt;
     }
     std::string bytes;
     if (const int err = posix::readWholeFile(*path, bytes, kMaxFileBytes)) {
         if (err != ENOENT)  // no file yet: every key is absent
-            reportOnce(std::string(kSettingsReportPrefix) + "cannot read " + *path + ": " +
-                       errorText(err) + "; the defaults apply");
+            warnAboutSettings("cannot read " + *path + ": " + errorText(err) +
+                              "; the defaults apply");
         return std::nullopt;
     }
     const ini::Document doc = ini::Document::parse(bytes);
     if (const std::size_t bad = doc.unreadableLines()) {
-        reportOnce(std::string(kSettingsReportPrefix) + *path + ": ignoring " + linesText(bad) +
-                   " that cannot be read (the first is line " +
-                   numberText(doc.firstUnreadableLine()) + ")");
+        warnAboutSettings(*path + ": ignoring " + linesText(bad) +
+                          " that cannot be read (the first is line " +
+                          numberText(doc.firstUnreadableLine()) + ")");
     }
     return doc.find(section, key);
 }
@@ -385,8 +378,8 @@ SaveResult IniSettingsBackend::write(const std::string& target, std::string_view
         // Keep the whole file beside it before leaving out what cannot be read.
         const std::string backup = target + ".bad";
         if (SaveResult r = replace(backup, old, mode, IniStep::WriteBackup); !r.ok) return r;
-        reportOnce(std::string(kSettingsReportPrefix) + target + ": leaving out " + linesText(bad) +
-                   " that cannot be read; the file as it was is kept in " + backup);
+        warnAboutSettings(target + ": leaving out " + linesText(bad) +
+                          " that cannot be read; the file as it was is kept in " + backup);
         doc.dropUnreadable();
     }
     doc.set(section, key, value);

@@ -19,7 +19,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -42,7 +41,6 @@ struct IniSettingsOptions {
     std::string configHome;
     // How long a save waits for the lock at most.
     std::chrono::milliseconds lockTimeout{kIniLockTimeoutMs};
-    SettingsReport report = reportToErrorStream;
     // Called before each step of a save; a non-zero errno makes the step fail as if the OS had
     // refused it. For tests of failures that root cannot otherwise meet (a full disk).
     std::function<int(IniStep)> fault;
@@ -77,10 +75,8 @@ class IniSettingsBackend : public SettingsBackend {
     SaveResult replace(const std::string& file, std::string_view bytes, const FileMode& mode,
                        IniStep writeStep);
     int injected(IniStep step) const { return options_.fault ? options_.fault(step) : 0; }
-    void reportOnce(std::string line);
 
     IniSettingsOptions options_;
-    std::set<std::string, std::less<>> reported_;
     // The lock that the last save gave up on, and its count of hand-overs then.
     struct HungHolder {
         std::string lockPath;
