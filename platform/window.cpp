@@ -199,7 +199,9 @@ void Window::showModal(Window& owner) {
 void Window::close() {
     if (!peer_ || closing_) return;
     closing_ = true;
-    unload();
+    // A failing unload is reported, and the window closes all the same: else it could never
+    // close again.
+    HandlerGuard::instance().run(design_.name, [&] { unload(); });
     // The owner takes input again before this window goes, so activation returns to it.
     if (owner_) {
         if (--owner_->inputBlockers_ == 0 && owner_->peer_) owner_->peer_->setInputEnabled(true);

@@ -105,8 +105,9 @@ class Window {
     // As show(), owned by `owner`, whose input is blocked until this window closes; returns
     // when it has closed (a headless backend returns at once and the test drives the loop).
     void showModal(Window& owner);
-    // The close command: runs unload, gives input back to the owner, destroys the platform
-    // window and its controls. Closing the start-up window ends the program.
+    // The close command: runs unload (an error it throws is reported by the handler guard), gives
+    // input back to the owner, destroys the platform window and its controls. Closing the
+    // start-up window ends the program.
     void close();
 
     // False while a modal window it owns is open.

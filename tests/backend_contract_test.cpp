@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/captured_warnings.h"
 #include "tests/program_desktop.h"
 
 using namespace qv;
@@ -79,4 +80,41 @@ TEST(BackendContract, TheRuntimeConnectsItselfAndLetsGo) {
     }
     platform.advance(kTimerResolutionMs);  // reports to no runtime once it is gone
     EXPECT_EQ(ticks, 1);
+}
+
+namespace {
+
+// A window whose unload handler fails every time, as one whose store throws would.
+class FailingUnloadWindow : public Window {
+  public:
+    using Window::Window;
+    int unloads = 0;
+
+  protected:
+    void unload() override {
+        ++unloads;
+        throw std::runtime_error("store gone");
+    }
+};
+
+}  // namespace
+
+TEST(BackendContract, AWindowWhoseUnloadFailsStillClosesAndCanCloseAgain) {
+    test::CapturedWarnings warnings;
+    HeadlessPlatform platform;
+    Runtime runtime(platform);
+    FailingUnloadWindow window(runtime, kShuffledDesign);
+    runtime.start(window);
+    input::closeCommand(window);
+    EXPECT_FALSE(window.loaded());
+    EXPECT_EQ(platform.peerOf(window), nullptr);
+    window.show();
+    ASSERT_TRUE(window.loaded());
+    input::closeCommand(window);
+    EXPECT_FALSE(window.loaded()) << "a failed unload must not leave the window unclosable";
+    EXPECT_EQ(window.unloads, 2);
+    EXPECT_EQ(HandlerGuard::instance().count("SHUFFLED", "store gone"), 2u);
+    ASSERT_EQ(warnings.lines.size(), 1u);
+    EXPECT_NE(warnings.lines[0].find("SHUFFLED: store gone"), std::string::npos)
+        << warnings.lines[0];
 }
