@@ -13,6 +13,9 @@ namespace qv {
 struct SaveResult {
     bool ok = true;
     std::string error;  // the OS's message when !ok
+    // The backend has told the person at the desktop already, in words of its own: one message
+    // for a store that refuses every key alike.
+    bool reported = false;
 };
 
 class SettingsBackend {

@@ -103,6 +103,7 @@ bool SettingsStore::save(SettingKey key, std::string_view text) {
     const std::string section = section_.sectionName();
     const SaveResult r = backend_.save(kSettingsApplication, section, keyName(key), text);
     if (r.ok) return true;
+    if (r.reported) return false;
     warnAboutSettings("cannot save " + std::string(keyName(key)) + ": " +
                       (r.error.empty() ? std::string("unknown error") : r.error));
     return false;

@@ -1,6 +1,7 @@
 #include "platform/posix/ini_folder.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,13 +24,19 @@ constexpr int kMaxLinkHops = 40;
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-int resolveLinks(std::string path, std::string& out) {
+std::string fileNameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int resolveLinks(int folder, std::string path, std::string& out) {
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) {
+        if (::fstatat(folder, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT) return errno;
             out = path;
             return 0;
@@ -40,7 +47,7 @@ int resolveLinks(std::string path, std::string& out) {
         }
         std::vector<char> buf(256);
         for (;;) {
-            const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size());
+            const ssize_t n = ::readlinkat(folder, path.c_str(), buf.data(), buf.size());
             if (n < 0) return errno;
             if (static_cast<std::size_t>(n) < buf.size()) {
                 const std::string target(buf.data(), static_cast<std::size_t>(n));
@@ -67,12 +74,61 @@ int makeFolders(const std::string& folder) {
     return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
 
-int syncFolder(const std::string& folder) {
-    Fd fd(retryOnEintr([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (fd.get() < 0) return errno;
+int openFolder(int at, const std::string& path, Fd& out) {
+    out.reset(retryOnEintr(
+        [&] { return ::openat(at, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    return out.get() < 0 ? errno : 0;
+}
+
+int syncFolder(int folder) {
     // NOTE: some file systems cannot sync a directory and say EINVAL; the rename stands anyway.
-    if (::fsync(fd.get()) != 0 && errno != EINVAL) return errno;
+    if (::fsync(folder) != 0 && errno != EINVAL) return errno;
     return 0;
+}
+
+namespace {
+
+// The user's own name, for telling the user from the other members of a group.
+std::string userName(uid_t uid) {
+    std::vector<char> buf(16384);
+    struct passwd pw {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) != 0 || !found) return {};
+    return pw.pw_name;
+}
+
+// Whether anyone but `uid` belongs to group `gid`: as a listed member, or by having it as the
+// primary group. Debian's user-private groups have the user alone.
+bool groupHasOthers(gid_t gid, uid_t uid, std::string& groupName) {
+    const std::string self = userName(uid);
+    std::vector<char> buf(65536);
+    struct group gr {};
+    struct group* found = nullptr;
+    groupName = std::to_string(gid);
+    if (::getgrgid_r(gid, &gr, buf.data(), buf.size(), &found) == 0 && found) {
+        groupName = gr.gr_name;
+        for (char** m = gr.gr_mem; m && *m; ++m)
+            if (self != *m) return true;
+    }
+    bool others = false;
+    ::setpwent();
+    while (const struct passwd* pw = ::getpwent())
+        if (pw->pw_gid == gid && pw->pw_uid != uid) others = true;
+    ::endpwent();
+    return others;
+}
+
+}  // namespace
+
+std::string distrustOf(const struct stat& folder) {
+    const uid_t uid = ::geteuid();
+    if (folder.st_uid != uid)
+        return "it belongs to another user (uid " + std::to_string(folder.st_uid) + ")";
+    if (folder.st_mode & S_IWOTH) return "every user may write to it";
+    std::string group;
+    if ((folder.st_mode & S_IWGRP) && groupHasOthers(folder.st_gid, uid, group))
+        return "its group " + group + " may write to it and has members other than you";
+    return {};
 }
 
 std::string withoutTrailingSlashes(std::string path) {

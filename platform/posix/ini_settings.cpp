@@ -116,13 +116,44 @@ SaveResult failed(const std::string& what, int err) {
 
 }  // namespace
 
-SaveResult IniSettingsBackend::lock(const std::string& lockPath, Fd& held) {
-    // Nothing writes unless this lock is held, and the kernel frees it if we die.
-    held.reset(retryOnEintr(
-        [&] { return ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600); }));
+SaveResult IniSettingsBackend::openTrustedFolder(const std::string& folder, Fd& out) {
+    int err = injected(IniStep::CreateFolder);
+    if (!err) err = makeFolders(folder);
+    if (!err) err = posix::openFolder(AT_FDCWD, folder, out);
+    if (err) return failed("cannot create the folder " + folder, err);
+    struct stat st {};
+    if (::fstat(out.get(), &st) != 0) {
+        err = errno;
+        return failed("cannot examine the folder " + folder, err);
+    }
+    const std::string why = posix::distrustOf(st);
+    if (why.empty()) return {};
+    const std::string line =
+        "not saving into " + folder + ": " + why + " (the settings are still read from it)";
+    warnAboutSettings(line);
+    return {false, line, true};
+}
+
+SaveResult IniSettingsBackend::lock(int folder, const std::string& lockPath, Fd& held) {
+    // Nothing writes unless this lock is held, and the kernel frees it if we die. A link planted
+    // at its name is never followed: the count written into it would land in the link's target.
+    const std::string name = posix::fileNameOf(lockPath);
+    held.reset(retryOnEintr([&] {
+        return ::openat(folder, name.c_str(),
+                        O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK, 0600);
+    }));
+    struct stat st {};
+    if (held.get() >= 0 && (::fstat(held.get(), &st) != 0 || !S_ISREG(st.st_mode))) {
+        held.close();
+        errno = ELOOP;
+    }
     if (held.get() < 0) {
         const int err = errno;  // before building the message, which may allocate
-        return failed("cannot open the lock file " + lockPath, err);
+        if (err != ELOOP) return failed("cannot open the lock file " + lockPath, err);
+        const std::string line = "not saving: the lock file " + lockPath +
+                                 " is a link or not a plain file; remove it to save again";
+        warnAboutSettings(line);
+        return {false, line, true};
     }
     // A holder that never let go of the last save's lock and holds it still is not waited for
     // again: a shut-down's four saves would wait four times.
@@ -133,6 +164,11 @@ SaveResult IniSettingsBackend::lock(const std::string& lockPath, Fd& held) {
     std::uint64_t count = 0;
     int err = injected(IniStep::Lock);
     if (!err) err = lockWithin(held.get(), bound, count);
+    return lockOutcome(err, lockPath, count, sameHungHolder);
+}
+
+SaveResult IniSettingsBackend::lockOutcome(int err, const std::string& lockPath,
+                                           std::uint64_t count, bool sameHungHolder) {
     const std::string boundText = durationText(options_.lockTimeout);
     if (err == EWOULDBLOCK) {
         hungHolder_ = HungHolder{lockPath, count};
@@ -150,69 +186,72 @@ SaveResult IniSettingsBackend::lock(const std::string& lockPath, Fd& held) {
     return {};
 }
 
-SaveResult IniSettingsBackend::replace(const std::string& file, std::string_view bytes,
+SaveResult IniSettingsBackend::replace(const StoreFile& file, std::string_view bytes,
                                        const FileMode& mode, IniStep writeStep) {
     // Written through a temporary file in the same folder: the rename swaps whole files, so a
     // crash at any moment leaves the old file or the new one.
-    const std::string temp = file + ".tmp";
-    // A temporary left by a holder that died: ours to remove, since we hold the lock.
-    ::unlink(temp.c_str());
+    const std::string temp = file.name + ".tmp";
+    const std::string shownTemp = file.shown + ".tmp";
+    // A temporary left by a holder that died: ours to remove, since we hold the lock. Made
+    // afresh, never through a link planted at its name.
+    ::unlinkat(file.folder, temp.c_str(), 0);
     Fd fd(retryOnEintr([&] {
-        return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                      mode.bits);
+        return ::openat(file.folder, temp.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode.bits);
     }));
     if (fd.get() < 0) {
         const int e = errno;
-        return failed("cannot create " + temp, e);
+        return failed("cannot create " + shownTemp, e);
     }
     auto abandon = [&](const std::string& what, int e) {
         fd.close();
-        ::unlink(temp.c_str());
+        ::unlinkat(file.folder, temp.c_str(), 0);
         return failed(what, e);
     };
     // The umask must not narrow an existing file's mode.
     int e = mode.existing && ::fchmod(fd.get(), mode.bits) != 0 ? errno : 0;
-    if (e) return abandon("cannot set the mode of " + temp, e);
+    if (e) return abandon("cannot set the mode of " + shownTemp, e);
     e = injected(writeStep);
     if (!e) e = posix::writeAll(fd.get(), bytes);
-    if (e) return abandon("cannot write " + temp, e);
+    if (e) return abandon("cannot write " + shownTemp, e);
     e = injected(IniStep::SyncTemp);
     if (!e && retryOnEintr([&] { return ::fsync(fd.get()); }) != 0) e = errno;
     if (!e) e = fd.close();
-    if (e) return abandon("cannot write " + temp, e);
+    if (e) return abandon("cannot write " + shownTemp, e);
     e = injected(IniStep::Rename);
-    if (!e && ::rename(temp.c_str(), file.c_str()) != 0) e = errno;
+    if (!e && ::renameat(file.folder, temp.c_str(), file.folder, file.name.c_str()) != 0) e = errno;
     if (e) {
-        ::unlink(temp.c_str());
-        return failed("cannot replace " + file, e);
+        ::unlinkat(file.folder, temp.c_str(), 0);
+        return failed("cannot replace " + file.shown, e);
     }
     return {};
 }
 
-SaveResult IniSettingsBackend::write(const std::string& target, std::string_view section,
+SaveResult IniSettingsBackend::write(const StoreFile& target, std::string_view section,
                                      std::string_view key, std::string_view value) {
     // Read under the lock: another copy's save that finished a moment ago is kept.
     std::string old;
     FileMode mode;
     int err = injected(IniStep::ReadStore);
-    if (!err) err = posix::readWholeFile(target, old, kMaxFileBytes);
+    if (!err) err = posix::readWholeFileAt(target.folder, target.name, old, kMaxFileBytes);
     if (err == ENOENT) {
         mode.existing = false;
         old.clear();
     } else if (err) {
         // What cannot be read must not be written over.
-        return failed("cannot read " + target, err);
+        return failed("cannot read " + target.shown, err);
     }
     struct stat st {};
-    if (mode.existing && ::stat(target.c_str(), &st) == 0) mode.bits = st.st_mode & 07777;
+    if (mode.existing && ::fstatat(target.folder, target.name.c_str(), &st, 0) == 0)
+        mode.bits = st.st_mode & 07777;
 
     ini::Document doc = ini::Document::parse(old);
     if (const std::size_t bad = doc.unreadableLines()) {
         // Keep the whole file beside it before leaving out what cannot be read.
-        const std::string backup = target + ".bad";
+        const StoreFile backup{target.folder, target.name + ".bad", target.shown + ".bad"};
         if (SaveResult r = replace(backup, old, mode, IniStep::WriteBackup); !r.ok) return r;
-        warnAboutSettings(target + ": leaving out " + linesText(bad) +
-                          " that cannot be read; the file as it was is kept in " + backup);
+        warnAboutSettings(target.shown + ": leaving out " + linesText(bad) +
+                          " that cannot be read; the file as it was is kept in " + backup.shown);
         doc.dropUnreadable();
     }
     doc.set(section, key, value);
@@ -229,24 +268,34 @@ SaveResult IniSettingsBackend::save(std::string_view application, std::string_vi
     if (!path) return {false, why};
 
     const std::string folder = folderOf(*path);
-    int err = injected(IniStep::CreateFolder);
-    if (!err) err = makeFolders(folder);
-    if (err) return failed("cannot create the folder " + folder, err);
+    Fd folderFd;
+    if (SaveResult r = openTrustedFolder(folder, folderFd); !r.ok) return r;
 
+    // settings.ini may be a link, relative (to the folder) or absolute; the save replaces its
+    // target, in the target's own folder.
     std::string target;
-    if ((err = resolveLinks(*path, target))) return failed("cannot follow the link " + *path, err);
+    if (const int err = resolveLinks(folderFd.get(), std::string(kFileName), target))
+        return failed("cannot follow the link " + *path, err);
+    const std::string targetFolder = folderOf(target);
+    const std::string shownFolder = targetFolder == "."           ? folder
+                                    : targetFolder.front() == '/' ? targetFolder
+                                                                  : folder + "/" + targetFolder;
+    Fd targetFd;
+    if (const int err = posix::openFolder(folderFd.get(), targetFolder, targetFd))
+        return failed("cannot open the folder " + shownFolder, err);
+    const std::string name = posix::fileNameOf(target);
+    const StoreFile file{targetFd.get(), name, shownFolder + "/" + name};
 
     // The lock stays beside settings.ini even when that is a link, where every copy of the
     // program looks for it.
     Fd held;
-    if (SaveResult r = lock(*path + ".lock", held); !r.ok) return r;
-    if (SaveResult r = write(target, section, key, value); !r.ok) return r;
+    if (SaveResult r = lock(folderFd.get(), *path + ".lock", held); !r.ok) return r;
+    if (SaveResult r = write(file, section, key, value); !r.ok) return r;
     // The next copy may read the file as soon as it is renamed; only this save's own return
     // waits for the folder to reach the disk.
     held.close();
-    const std::string targetFolder = folderOf(target);
-    if ((err = syncFolder(targetFolder)))
-        return failed("cannot sync the folder " + targetFolder, err);
+    if (const int err = syncFolder(targetFd.get()))
+        return failed("cannot sync the folder " + shownFolder, err);
     return {};
 }
 
