@@ -87,6 +87,10 @@ class Backend {
     virtual std::vector<Monitor> monitors() const = 0;
     // The one DPI with which positions convert between twips and pixels, the desktop over.
     virtual int systemDpi() const = 0;
+    // True when the window system itself keeps a window no larger than it can track (Windows);
+    // false when it takes any size and allocates for it (X11): the core then limits a stored
+    // size to the bounding box of all monitors.
+    virtual bool limitsWindowSize() const = 0;
 
     // ---- Windows ----
 

@@ -53,6 +53,17 @@ std::string SettingsStore::storedText(SettingKey key) {
     return integer16Text(static_cast<std::int16_t>(keyDefault(key)));
 }
 
+std::optional<float> SettingsStore::readStoredSingle(SettingKey key) {
+    const std::string section = section_.sectionName();
+    const auto text = backend_.read(kSettingsApplication, section, keyName(key));
+    if (!text) return std::nullopt;
+    float value = 0.0f;
+    const ReadStatus r = singleReading(*text, value);
+    if (r == ReadStatus::Ok) return value;
+    rejected(key, *text, r, "the single-precision range");
+    return std::nullopt;
+}
+
 float SettingsStore::readSingle(SettingKey key) {
     const std::string text = storedText(key);
     float value = 0.0f;

@@ -5,6 +5,7 @@
 // the last save of a key wins.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,9 @@ class SettingsStore {
     // Single-precision reading of the key (its default, as decimal text, when absent). A text the
     // reading rejects gives the default and is reported once.
     float readSingle(SettingKey key);
+    // The same for a key that is stored: std::nullopt when it is absent (nothing to report) or
+    // holds a text the reading rejects (reported once).
+    std::optional<float> readStoredSingle(SettingKey key);
     // 16-bit integer reading; a rejected text gives the default, reported once.
     std::int16_t readInteger16(SettingKey key);
 

@@ -14,8 +14,8 @@
 
 #include "platform/backend.h"
 #include "platform/headless/headless_window.h"
-#include "platform/headless/virtual_clock.h"
 #include "platform/headless/memory_settings.h"
+#include "platform/headless/virtual_clock.h"
 
 namespace qv {
 
@@ -41,6 +41,8 @@ class HeadlessPlatform : public Backend {
     void quit() override { quitRequested_ = true; }
     std::vector<Monitor> monitors() const override { return monitors_; }
     int systemDpi() const override { return systemDpi_; }
+    // As Windows by default; a test of the X11 rule turns it off.
+    bool limitsWindowSize() const override { return limitsWindowSize_; }
     std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
     std::int64_t monotonicMs() const override { return clock_.nowMs(); }
     void wakeAfter(std::optional<std::int64_t>) override {}  // advance() finds the due timers
@@ -64,6 +66,7 @@ class HeadlessPlatform : public Backend {
     // The desktop.
     void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
     void setSystemDpi(int dpi) { systemDpi_ = dpi; }
+    void setLimitsWindowSize(bool limits) { limitsWindowSize_ = limits; }
     // Another program's window, for the keeper to push around.
     WindowHandle createForeignWindow(bool topmost);
     void setForeground(WindowHandle window) { foreground_ = window; }
@@ -99,6 +102,7 @@ class HeadlessPlatform : public Backend {
     FixedSection section_;
     std::vector<Monitor> monitors_;
     int systemDpi_ = kDefaultDpi;
+    bool limitsWindowSize_ = true;
     FrameExtents frameAt96_{3, 3, 22, 3};  // scaled with the window's DPI
     std::vector<HeadlessWindow*> windows_;
     std::map<WindowHandle, bool> topmost_;  // every window's topmost state, foreign ones too
