@@ -45,7 +45,8 @@ class WindowPeer {
     // What the frame adds around the client area, in pixels at the window's DPI; a best guess
     // until the platform knows, and input::frameChanged() when the figures change.
     virtual FrameExtents frameExtents() const = 0;
-    // Shows the window and activates it.
+    // Shows the window and activates it. Throws with the system's message when the platform
+    // cannot make the window after all.
     virtual void show() = 0;
     // False while a modal window that this one owns is open. The core drops input reported
     // meanwhile, so a platform whose modal windows block their owners by themselves may ignore it.

@@ -21,7 +21,7 @@ class Runtime {
     TimerScheduler& scheduler() { return scheduler_; }
 
     // Shows the start-up window and runs the event loop until that window closes. Returns the
-    // exit status.
+    // exit status: 1 when the start-up window could not be shown, and no loop runs then.
     int run(Window& startup);
     // Shows the start-up window without running a loop (the headless backend's tests drive
     // time).

@@ -185,7 +185,15 @@ void Window::show() {
         top_ = static_cast<float>(positionPixelsToTwips(reachable.y, systemDpi));
         applyGeometry();
     }
-    peer_->show();
+    try {
+        peer_->show();
+        shown_ = true;
+    } catch (...) {
+        // A window the platform cannot make is closed again, so that its owner takes input
+        // again; the start-up window's failure ends the program.
+        if (owner_) close();
+        throw;
+    }
     if (!focus_) focusNext();
 }
 
@@ -208,6 +216,7 @@ void Window::close() {
         owner_ = nullptr;
     }
     peer_.reset();
+    shown_ = false;
     runtime_.windowClosed(this);
     shownControls_.clear();
     controls_.clear();

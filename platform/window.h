@@ -69,6 +69,8 @@ class Window {
     const WindowDesign& design() const { return design_; }
     Runtime& runtime() const { return runtime_; }
     bool loaded() const { return peer_ != nullptr; }
+    // Loaded, and shown on the screen by the platform.
+    bool shown() const { return shown_; }
     WindowPeer* peer() const { return peer_.get(); }
     // The platform's handle, 0 while the window is not loaded.
     WindowHandle handle() const;
@@ -147,6 +149,7 @@ class Window {
     Window* owner_ = nullptr;
     int inputBlockers_ = 0;
     bool closing_ = false;
+    bool shown_ = false;
 };
 
 }  // namespace qv

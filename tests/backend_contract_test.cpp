@@ -118,3 +118,30 @@ TEST(BackendContract, AWindowWhoseUnloadFailsStillClosesAndCanCloseAgain) {
     EXPECT_NE(warnings.lines[0].find("SHUFFLED: store gone"), std::string::npos)
         << warnings.lines[0];
 }
+
+TEST(BackendContract, AWindowThePlatformCannotMakeIsClosedAgainAndItsOwnerTakesInputAgain) {
+    Desktop d;
+    test::CapturedWarnings warnings;
+    d.start();
+    d.platform.setRefusesWindows(true);
+    ASSERT_TRUE(d.doubleClickStrip());
+    EXPECT_FALSE(d.about().loaded());
+    EXPECT_TRUE(d.main().acceptsInput());
+    ASSERT_EQ(warnings.lines.size(), 1u);
+    EXPECT_NE(warnings.lines[0].find("cannot create a window"), std::string::npos)
+        << warnings.lines[0];
+    d.platform.setRefusesWindows(false);
+    ASSERT_TRUE(d.doubleClickStrip());
+    EXPECT_TRUE(d.about().loaded());
+}
+
+TEST(BackendContract, AStartUpWindowThePlatformCannotMakeEndsTheProgramWithTheReason) {
+    Desktop d;
+    test::CapturedWarnings warnings;
+    d.platform.setRefusesWindows(true);
+    Program program(d.platform);
+    EXPECT_EQ(program.run(), 1);
+    ASSERT_EQ(warnings.lines.size(), 2u);
+    EXPECT_NE(warnings.lines[0].find("cannot create a window"), std::string::npos);
+    EXPECT_EQ(warnings.lines[1], "qv-tickspan: the window QV_TKS_MAIN cannot be shown; ending");
+}

@@ -5,10 +5,12 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 
 #include "platform/fltk/fltk_platform.h"
 #include "platform/fltk/x11_desktop.h"
+#include "platform/fltk/x11_errors.h"
 #include "platform/program_identity.h"
 
 namespace qv {
@@ -115,7 +117,14 @@ void FltkWindow::show() {
     // naming the owner as first window makes that the owner.
     if (ownerWindow && ownerWindow->native_->shown()) Fl::first_window(ownerWindow->native_);
     awaitEcho(native_->x(), native_->y());
+    const unsigned long firstRequest = NextRequest(display);
     native_->show();
+    // NOTE: X reports a refused window only as an error event some time later; waiting for the
+    // server here tells a window that exists from one that never will.
+    XSync(display, False);
+    if (x11::lastFailedWindowCreation() >= firstRequest)
+        throw std::runtime_error("the X server cannot create the window " +
+                                 std::string(window_.design().name));
     const ::Window self = xid();
     if (ownerWindow && ownerWindow->xid()) XSetTransientForHint(display, self, ownerWindow->xid());
     reassertHints();

@@ -67,6 +67,8 @@ class HeadlessPlatform : public Backend {
     void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
     void setSystemDpi(int dpi) { systemDpi_ = dpi; }
     void setLimitsWindowSize(bool limits) { limitsWindowSize_ = limits; }
+    // A desktop out of memory: showing a window fails, as an X server's BadAlloc makes it.
+    void setRefusesWindows(bool refuses) { refusesWindows_ = refuses; }
     // Another program's window, for the keeper to push around.
     WindowHandle createForeignWindow(bool topmost);
     void setForeground(WindowHandle window) { foreground_ = window; }
@@ -103,6 +105,7 @@ class HeadlessPlatform : public Backend {
     std::vector<Monitor> monitors_;
     int systemDpi_ = kDefaultDpi;
     bool limitsWindowSize_ = true;
+    bool refusesWindows_ = false;
     FrameExtents frameAt96_{3, 3, 22, 3};  // scaled with the window's DPI
     std::vector<HeadlessWindow*> windows_;
     std::map<WindowHandle, bool> topmost_;  // every window's topmost state, foreign ones too
