@@ -42,6 +42,10 @@ class WindowPeer {
     // Places the outer frame, title bar included. The core has already converted the twips,
     // kept its strip of client area below the title bar and applied the off-screen rule.
     virtual void setOuterRect(const PixelRect& outer) = 0;
+    // Where the outer frame's top left corner is on the screen now, asked as the window closes so
+    // that what is saved is where the window really is. std::nullopt when the platform has
+    // reported every move through input::moved() already, or cannot tell.
+    virtual std::optional<PixelPoint> framePosition() const = 0;
     // What the frame adds around the client area, in pixels at the window's DPI; a best guess
     // until the platform knows, and input::frameChanged() when the figures change.
     virtual FrameExtents frameExtents() const = 0;

@@ -207,6 +207,8 @@ void Window::showModal(Window& owner) {
 void Window::close() {
     if (!peer_ || closing_) return;
     closing_ = true;
+    // What unload saves is where the frame is now, whatever the platform reported before.
+    if (const auto at = peer_->framePosition()) input::moved(*this, at->x, at->y);
     // A failing unload is reported, and the window closes all the same: else it could never
     // close again.
     HandlerGuard::instance().run(design_.name, [&] { unload(); });

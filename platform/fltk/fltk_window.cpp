@@ -136,6 +136,18 @@ void FltkWindow::show() {
     refreshFrame();
 }
 
+std::optional<PixelPoint> FltkWindow::framePosition() const {
+    if (platform_.displayLost() || !native_->shown()) return std::nullopt;
+    Display* display = platform_.display();
+    int x = 0, y = 0;
+    ::Window child = 0;
+    if (!XTranslateCoordinates(display, xid(), DefaultRootWindow(display), 0, 0, &x, &y, &child))
+        return std::nullopt;
+    // With the frame this window was placed with: a guessed frame then gives back the place
+    // asked for, so the window does not creep from start to start.
+    return PixelPoint{x - frame_.left, y - frame_.top};
+}
+
 void FltkWindow::refreshFrame() {
     if (platform_.displayLost() || !native_->shown()) return;
     const auto extents = x11::frameExtents(platform_.display(), xid());
