@@ -16,6 +16,7 @@ class AboutWindow : public Window {
     void controlsCreated() override;
     void load() override;
     void unload() override;
+    void save() override { savePosition(); }
 
   private:
     void alwaysOnTopClicked();

@@ -153,6 +153,9 @@ void timerDue(Runtime& runtime) noexcept;
 // open window closes, newest first, and saves as on the user's close; then the loop quits.
 void endOfSession(Runtime& runtime) noexcept;
 
+// The session may end soon (Windows asks with WM_QUERYENDSESSION, and another program may still
+// refuse): every open window saves as on the user's close, and stays open.
+void sessionMayEnd(Runtime& runtime) noexcept;
 // The title bar's close command.
 void closeCommand(Window& window) noexcept;
 // A double-click on the client area that no shown control took.

@@ -49,6 +49,10 @@ void Runtime::endSession() {
     if (!ended_) startupClosed();
 }
 
+void Runtime::saveSession() {
+    for (Window* w : open_) w->saveForSession();
+}
+
 void Runtime::startupClosed() {
     ended_ = true;
     backend_.wakeAfter(std::nullopt);
@@ -62,6 +66,10 @@ void timerDue(Runtime& runtime) noexcept {
         runtime.scheduler_.runDue();
         runtime.backend_.wakeAfter(runtime.scheduler_.msUntilNextDue());
     });
+}
+
+void sessionMayEnd(Runtime& runtime) noexcept {
+    HandlerGuard::instance().run("end of session", [&] { runtime.saveSession(); });
 }
 
 void endOfSession(Runtime& runtime) noexcept {

@@ -33,8 +33,10 @@ class Runtime {
     friend class Window;
     friend void input::timerDue(Runtime&) noexcept;
     friend void input::endOfSession(Runtime&) noexcept;
+    friend void input::sessionMayEnd(Runtime&) noexcept;
 
     void endSession();
+    void saveSession();
     void startupClosed();
     void windowOpened(Window* w) { open_.push_back(w); }
     void windowClosed(Window* w) { std::erase(open_, w); }

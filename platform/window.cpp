@@ -204,11 +204,22 @@ void Window::showModal(Window& owner) {
     if (peer_) runtime_.backend().runModalLoop(*this);
 }
 
+void Window::takeFramePosition() {
+    // Whatever the platform reported before, what is saved is where the frame is now.
+    if (!peer_) return;
+    if (const auto at = peer_->framePosition()) input::moved(*this, at->x, at->y);
+}
+
+void Window::saveForSession() {
+    if (!peer_) return;
+    takeFramePosition();
+    HandlerGuard::instance().run(design_.name, [&] { save(); });
+}
+
 void Window::close() {
     if (!peer_ || closing_) return;
     closing_ = true;
-    // What unload saves is where the frame is now, whatever the platform reported before.
-    if (const auto at = peer_->framePosition()) input::moved(*this, at->x, at->y);
+    takeFramePosition();
     // A failing unload is reported, and the window closes all the same: else it could never
     // close again.
     HandlerGuard::instance().run(design_.name, [&] { unload(); });

@@ -121,12 +121,16 @@ class Window {
     // double-click on the client area that no control took.
     virtual void load() {}
     virtual void unload() {}
+    // Saves what the window keeps from run to run, as its unload does, and leaves it open: the
+    // session may be about to end.
+    virtual void save() {}
     virtual void doubleClick() {}
     // Runs after the controls exist and before the platform window is made; a window binds
     // controls to its own storage and wires their handlers here.
     virtual void controlsCreated() {}
 
   private:
+    friend class Runtime;
     friend void input::closeCommand(Window&) noexcept;
     friend void input::doubleClick(Window&) noexcept;
     friend void input::moved(Window&, int, int) noexcept;
@@ -136,6 +140,10 @@ class Window {
 
     void build();
     void applyGeometry();
+    // Takes the frame's place from the platform, so that what is saved is where it really is.
+    void takeFramePosition();
+    // As the session may end: the window saves and stays open.
+    void saveForSession();
 
     Runtime& runtime_;
     const WindowDesign& design_;

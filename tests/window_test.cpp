@@ -199,6 +199,27 @@ TEST(MainWindowShutDown, EndOfSessionSavesAsACloseDoesWithTheAboutWindowOpen) {
     EXPECT_EQ(d.stored("ABOUT_Top"), "4500");
 }
 
+TEST(MainWindowShutDown, ASessionThatMayEndIsSavedForAndGoesOnRunning) {
+    Desktop d;
+    d.start();
+    d.platform.dragTo(d.main(), 150, 90);
+    ASSERT_TRUE(d.doubleClickStrip());
+    d.store.clearLog();
+    d.platform.querySessionEnd();
+    EXPECT_TRUE(d.about().loaded());
+    EXPECT_TRUE(d.main().loaded());
+    EXPECT_FALSE(d.program->runtime.ended());
+    EXPECT_TRUE(allSixEnabled(d.main(), true)) << "the uptime display goes on";
+    EXPECT_EQ(d.stored("MAIN_Left"), "2250");
+    EXPECT_EQ(d.savesOf("ABOUT_Left").size(), 1u);
+    EXPECT_EQ(d.savesOf("AUTOSTART_TICKBOX").size(), 1u);
+    // Refused elsewhere, the session goes on: a later move is saved at the next close.
+    d.platform.dragTo(d.about(), 400, 300);
+    d.platform.endSession();
+    EXPECT_EQ(d.stored("ABOUT_Top"), "4500");
+    EXPECT_TRUE(d.program->runtime.ended());
+}
+
 TEST(MainWindowShutDown, AFailingStoreIsReportedOnceAndTheProgramGoesOn) {
     Desktop d;
     d.start();

@@ -62,6 +62,10 @@ void HeadlessPlatform::endSession() {
     if (runtime_) input::endOfSession(*runtime_);
 }
 
+void HeadlessPlatform::querySessionEnd() {
+    if (runtime_) input::sessionMayEnd(*runtime_);
+}
+
 int HeadlessPlatform::windowDpi(const Window& window) const {
     const HeadlessWindow* w = peerOf(window);
     const PixelRect r = w ? w->outer() : PixelRect{};

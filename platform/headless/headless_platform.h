@@ -58,6 +58,8 @@ class HeadlessPlatform : public Backend {
     bool quitRequested() const { return quitRequested_; }
     // The session ends (the user logs off) with the program running.
     void endSession();
+    // The session may end: asked first, as Windows asks, and then perhaps refused elsewhere.
+    void querySessionEnd();
 
     // The store, for a test to fill and to read back, and the executable's name.
     MemorySettingsBackend& store() { return store_; }
