@@ -96,7 +96,11 @@ class PlacementTest(DesktopTest):
         app = self.start()
         placed = wait_for(lambda: (r := d.outer_rect(app.main))[1] < 790 and r,
                           what="the window manager's own place")
-        self.drag_title(app.main, 150, -300)
+        # At once, as a person who grabs the window the moment it shows.
+        x, y, w, _ = placed
+        d.x("xdotool", "mousemove", str(x + w // 3), str(y + 8), "mousedown", "1", "sleep", "0.05",
+            "mousemove", str(x + w // 3 + 75), str(y - 142), "sleep", "0.05", "mousemove",
+            str(x + w // 3 + 150), str(y - 292), "sleep", "0.05", "mouseup", "1", check=True)
         moved = wait_for(lambda: (r := d.outer_rect(app.main))[:2] != placed[:2] and r,
                          what="the move")
         self.close_main(app)
