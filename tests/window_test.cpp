@@ -199,6 +199,20 @@ TEST(MainWindowShutDown, EndOfSessionSavesAsACloseDoesWithTheAboutWindowOpen) {
     EXPECT_EQ(d.stored("ABOUT_Top"), "4500");
 }
 
+TEST(MainWindowShutDown, WhatIsSavedIsWhereTheFrameIsAsTheWindowCloses) {
+    Desktop d;
+    d.start();
+    d.platform.placeUnreported(d.main(), 120, 80);
+    d.program->main.close();
+    EXPECT_EQ(d.stored("MAIN_Left"), "1800");
+    EXPECT_EQ(d.stored("MAIN_Top"), "1200");
+    // Where the frame is where the program put it, the twips stay exactly as they were read.
+    d.put("MAIN_Left", "1001");
+    d.start();
+    d.program->main.close();
+    EXPECT_EQ(d.stored("MAIN_Left"), "1001");
+}
+
 TEST(MainWindowShutDown, ASessionThatMayEndIsSavedForAndGoesOnRunning) {
     Desktop d;
     d.start();

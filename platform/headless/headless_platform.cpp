@@ -180,4 +180,13 @@ void HeadlessPlatform::dragTo(Window& window, int outerX, int outerY) {
     input::moved(window, outerX, outerY);
 }
 
+void HeadlessPlatform::placeUnreported(Window& window, int outerX, int outerY) {
+    HeadlessWindow* w = peerOf(window);
+    if (!w) return;
+    PixelRect r = w->outer();
+    r.x = outerX;
+    r.y = outerY;
+    w->setOuterRect(r);
+}
+
 }  // namespace qv

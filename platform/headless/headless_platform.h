@@ -92,6 +92,9 @@ class HeadlessPlatform : public Backend {
     void requestClose(Window& window);
     // The user drags the window so that its outer frame's top left corner is at (x, y).
     void dragTo(Window& window, int outerX, int outerY);
+    // A window manager that puts the window elsewhere and whose report of it the core never
+    // takes (one that arrives while the platform still waits for its own request's echo).
+    void placeUnreported(Window& window, int outerX, int outerY);
     // The client rectangle of a control, in pixels.
     std::optional<PixelRect> controlRect(const Window& window, std::string_view name) const;
 
