@@ -61,6 +61,12 @@ TEST_F(PlantedTest, ALockFileThatIsALinkIsRefusedAndItsTargetIsLeftAlone) {
     }
 }
 
+TEST_F(PlantedTest, ALockFileThatIsAHardLinkIsRefusedToo) {
+    ASSERT_EQ(::link(victim().c_str(), (file() + ".lock").c_str()), 0);
+    EXPECT_EQ(refusedCloseReports(), 1u);
+    EXPECT_EQ(slurp(victim()), "the user's own file\n");
+}
+
 TEST_F(PlantedTest, ATemporaryFileThatIsALinkIsReplacedNotFollowed) {
     for (const bool dangling : {false, true}) {
         SCOPED_TRACE(dangling ? "a link to nothing" : "a link to a file");

@@ -143,7 +143,9 @@ SaveResult IniSettingsBackend::lock(int folder, const std::string& lockPath, Fd&
                         O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK, 0600);
     }));
     struct stat st {};
-    if (held.get() >= 0 && (::fstat(held.get(), &st) != 0 || !S_ISREG(st.st_mode))) {
+    // A second name for the file (a hard link) would lead the count into another file too.
+    if (held.get() >= 0 &&
+        (::fstat(held.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1)) {
         held.close();
         errno = ELOOP;
     }
