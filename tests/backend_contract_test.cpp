@@ -55,12 +55,11 @@ TEST(BackendContract, TheCoreHandsOverShownControlsInTabOrderAndALinesEndPoints)
 
 TEST(BackendContract, AFaultBehindAnInputEntryIsReportedOnceAndStaysInTheCore) {
     ShuffledWindow s;
-    std::vector<std::string> reports;
-    HandlerGuard::instance().setExtraSink([&](std::string_view l) { reports.emplace_back(l); });
+    test::CapturedWarnings warnings;
+    const std::vector<std::string>& reports = warnings.lines;
     s.window.control("first")->onClick = [] { throw std::runtime_error("broken"); };
     EXPECT_TRUE(s.platform.clickControl(s.window, "first"));
     EXPECT_TRUE(s.platform.clickControl(s.window, "first"));
-    HandlerGuard::instance().setExtraSink(nullptr);
     EXPECT_EQ(HandlerGuard::instance().count("first", "broken"), 2u);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("first: broken"), std::string::npos) << reports[0];

@@ -79,15 +79,14 @@ TEST(MainWindowStartUp, AutoStartOffLeavesTheStepsOff) {
 
 TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
     Desktop d;
-    std::vector<std::string> reports;
-    HandlerGuard::instance().setExtraSink([&](std::string_view l) { reports.emplace_back(l); });
+    test::CapturedWarnings warnings;
+    const std::vector<std::string>& reports = warnings.lines;
     d.put("MAIN_Left", "1e9");     // far beyond any screen
     d.put("MAIN_Top", "abc");      // not a number
     d.put("MAIN_Width", "0");      // not a usable size
     d.put("MAIN_Height", "-350");  // nor this
     d.put("AlwaysOnTop_TICKBOX", "2");
     d.start();
-    HandlerGuard::instance().setExtraSink(nullptr);
     EXPECT_EQ(d.main().left(), 1000.0f);
     EXPECT_EQ(d.main().top(), 1000.0f);
     EXPECT_EQ(d.main().width(), 4410.0f);
@@ -103,11 +102,10 @@ TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
 
 TEST(MainWindowStartUp, AnUnusableSizeIsReportedAsItWasRead) {
     Desktop d;
-    std::vector<std::string> reports;
-    HandlerGuard::instance().setExtraSink([&](std::string_view l) { reports.emplace_back(l); });
+    test::CapturedWarnings warnings;
+    const std::vector<std::string>& reports = warnings.lines;
     d.put("MAIN_Width", "-0.1");
     d.start();
-    HandlerGuard::instance().setExtraSink(nullptr);
     EXPECT_EQ(d.main().width(), 4410.0f);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("MAIN_Width = -0.1 is not a usable window size; using 4410"),
