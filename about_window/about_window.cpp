@@ -28,10 +28,10 @@ void AboutWindow::load() {
 }
 
 void AboutWindow::unload() {
-    savePosition();
+    save();
 }
 
-void AboutWindow::savePosition() {
+void AboutWindow::save() {
     settings_.saveSingle(SettingKey::ABOUT_Left, left());
     settings_.saveSingle(SettingKey::ABOUT_Top, top());
 }
@@ -66,7 +66,7 @@ void AboutWindow::autoStartClicked() {
 }
 
 void AboutWindow::okClicked() {
-    savePosition();
+    save();
     close();  // unload saves the position once more
 }
 

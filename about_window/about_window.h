@@ -16,13 +16,13 @@ class AboutWindow : public Window {
     void controlsCreated() override;
     void load() override;
     void unload() override;
+    void save() override;
 
   private:
     void alwaysOnTopClicked();
     void autoStartClicked();
     void okClicked();
     void creatorDoubleClicked();
-    void savePosition();
 
     SettingsStore& settings_;
     MainWindowOptions& main_;

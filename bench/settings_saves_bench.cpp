@@ -94,6 +94,71 @@ double ms(long long us) {
     return static_cast<double>(us) / 1000.0;
 }
 
+// The copies, forked and waiting at the gate; each one's results come through a pipe.
+struct Copies {
+    std::vector<pid_t> pids;
+    std::vector<int> results;
+    int gate = -1;  // writing one byte per copy lets them all go
+};
+
+bool startCopies(const std::string& folder, int processes, int saves, Copies& copies) {
+    int gate[2];
+    if (::pipe(gate) != 0) return false;
+    for (int p = 0; p < processes; ++p) {
+        int out[2];
+        if (::pipe(out) != 0) return false;
+        const pid_t pid = ::fork();
+        if (pid < 0) return false;
+        if (pid == 0) {
+            ::close(gate[1]);
+            ::close(out[0]);
+            ::_exit(saveAll(folder, p, saves, gate[0], out[1]));
+        }
+        ::close(out[1]);
+        copies.pids.push_back(pid);
+        copies.results.push_back(out[0]);
+    }
+    ::close(gate[0]);
+    copies.gate = gate[1];
+    return true;
+}
+
+// Every save's time, the refused ones counted; false when a copy failed or said nothing.
+bool collectTimes(const Copies& copies, int saves, std::vector<long long>& done, int& refused) {
+    bool whole = true;
+    for (const int fd : copies.results) {
+        std::vector<long long> times(static_cast<std::size_t>(saves));
+        if (!readAll(fd, times.data(), times.size() * sizeof times[0])) {
+            whole = false;
+            continue;
+        }
+        for (const long long t : times) {
+            if (t < 0) ++refused;
+            done.push_back(t < 0 ? -1 - t : t);
+        }
+    }
+    for (const pid_t pid : copies.pids) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        whole = whole && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    return whole;
+}
+
+// How many of the saves the file holds.
+int keptInFile(const std::string& folder, int processes, int saves) {
+    std::ifstream in(folder + "/" + std::string(qv::kSettingsApplication) + "/settings.ini",
+                     std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const qv::ini::Document doc = qv::ini::Document::parse(bytes);
+    int kept = 0;
+    for (int p = 0; p < processes; ++p)
+        for (int i = 0; i < saves; ++i)
+            kept += doc.find(qv::kProgramName, keyOf(p, i)) == valueOf(p, i);
+    return kept;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,62 +170,19 @@ int main(int argc, char** argv) {
     const int processes = wholeArgument(argc > 2 ? argv[2] : nullptr, 8);
     const int saves = wholeArgument(argc > 3 ? argv[3] : nullptr, 200);
 
-    int gate[2];
-    if (::pipe(gate) != 0) return 2;
-    std::vector<pid_t> children;
-    std::vector<int> results;
-    for (int p = 0; p < processes; ++p) {
-        int out[2];
-        if (::pipe(out) != 0) return 2;
-        const pid_t pid = ::fork();
-        if (pid < 0) return 2;
-        if (pid == 0) {
-            ::close(gate[1]);
-            ::close(out[0]);
-            ::_exit(saveAll(folder, p, saves, gate[0], out[1]));
-        }
-        ::close(out[1]);
-        children.push_back(pid);
-        results.push_back(out[0]);
-    }
-    ::close(gate[0]);
+    Copies copies;
+    if (!startCopies(folder, processes, saves, copies)) return 2;
     const std::string go(static_cast<std::size_t>(processes), 'g');
     const auto start = std::chrono::steady_clock::now();
-    if (!writeAll(gate[1], go.data(), go.size())) return 2;
-    ::close(gate[1]);
+    if (!writeAll(copies.gate, go.data(), go.size())) return 2;
+    ::close(copies.gate);
 
     std::vector<long long> done;
     int refused = 0;
-    bool broken = false;
-    for (int p = 0; p < processes; ++p) {
-        std::vector<long long> times(static_cast<std::size_t>(saves));
-        if (!readAll(results[static_cast<std::size_t>(p)], times.data(),
-                     times.size() * sizeof times[0])) {
-            broken = true;
-            continue;
-        }
-        for (const long long t : times) {
-            if (t < 0) ++refused;
-            done.push_back(t < 0 ? -1 - t : t);
-        }
-    }
-    for (const pid_t pid : children) {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        broken = broken || !WIFEXITED(status) || WEXITSTATUS(status) != 0;
-    }
+    const bool whole = collectTimes(copies, saves, done, refused);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    std::ifstream in(folder + "/" + std::string(qv::kSettingsApplication) + "/settings.ini",
-                     std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const qv::ini::Document doc = qv::ini::Document::parse(bytes);
-    int kept = 0;
-    for (int p = 0; p < processes; ++p)
-        for (int i = 0; i < saves; ++i)
-            kept += doc.find(qv::kProgramName, keyOf(p, i)) == valueOf(p, i);
+    const int kept = keptInFile(folder, processes, saves);
 
     const int total = processes * saves;
     std::sort(done.begin(), done.end());
@@ -174,5 +196,5 @@ int main(int argc, char** argv) {
         "longest %.1f ms; %.1f s in all\n",
         total - refused, total, refused, kept, total, ms(at(0.5)), ms(at(0.99)),
         ms(done.empty() ? 0 : done.back()), seconds);
-    return !broken && refused == 0 && kept == total ? 0 : 1;
+    return whole && refused == 0 && kept == total ? 0 : 1;
 }

@@ -56,15 +56,19 @@ void MainWindow::load() {
 }
 
 void MainWindow::unload() {
+    save();
+    // The timers stop with the window.
+    keeperTimer_.setEnabled(false);
+    for (Timer* t : startupOrder()) t->setEnabled(false);
+}
+
+void MainWindow::save() {
     settings_.saveSingle(SettingKey::MAIN_Left, left());
     settings_.saveSingle(SettingKey::MAIN_Top, top());
     settings_.saveInteger16(SettingKey::AlwaysOnTop_TICKBOX,
                             static_cast<std::int16_t>(alwaysOnTopBox_->value()));
     settings_.saveInteger16(SettingKey::AUTOSTART_TICKBOX,
                             static_cast<std::int16_t>(autoStartBox_->value()));
-    // The timers stop with the window.
-    keeperTimer_.setEnabled(false);
-    for (Timer* t : startupOrder()) t->setEnabled(false);
 }
 
 void MainWindow::doubleClick() {

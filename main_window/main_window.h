@@ -45,6 +45,7 @@ class MainWindow : public Window, public MainWindowOptions {
     void controlsCreated() override;
     void load() override;
     void unload() override;
+    void save() override;
     void doubleClick() override;
 
   private:

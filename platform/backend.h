@@ -42,10 +42,15 @@ class WindowPeer {
     // Places the outer frame, title bar included. The core has already converted the twips,
     // kept its strip of client area below the title bar and applied the off-screen rule.
     virtual void setOuterRect(const PixelRect& outer) = 0;
+    // Where the outer frame's top left corner is on the screen now, asked as the window closes so
+    // that what is saved is where the window really is. std::nullopt when the platform has
+    // reported every move through input::moved() already, or cannot tell.
+    virtual std::optional<PixelPoint> framePosition() const = 0;
     // What the frame adds around the client area, in pixels at the window's DPI; a best guess
     // until the platform knows, and input::frameChanged() when the figures change.
     virtual FrameExtents frameExtents() const = 0;
-    // Shows the window and activates it.
+    // Shows the window and activates it. Throws with the system's message when the platform
+    // cannot make the window after all.
     virtual void show() = 0;
     // False while a modal window that this one owns is open. The core drops input reported
     // meanwhile, so a platform whose modal windows block their owners by themselves may ignore it.
@@ -87,6 +92,10 @@ class Backend {
     virtual std::vector<Monitor> monitors() const = 0;
     // The one DPI with which positions convert between twips and pixels, the desktop over.
     virtual int systemDpi() const = 0;
+    // True when the window system itself keeps a window no larger than it can track (Windows);
+    // false when it takes any size and allocates for it (X11): the core then limits a stored
+    // size to the bounding box of all monitors.
+    virtual bool limitsWindowSize() const = 0;
 
     // ---- Windows ----
 
@@ -144,6 +153,9 @@ void timerDue(Runtime& runtime) noexcept;
 // open window closes, newest first, and saves as on the user's close; then the loop quits.
 void endOfSession(Runtime& runtime) noexcept;
 
+// The session may end soon (Windows asks with WM_QUERYENDSESSION, and another program may still
+// refuse): every open window saves as on the user's close, and stays open.
+void sessionMayEnd(Runtime& runtime) noexcept;
 // The title bar's close command.
 void closeCommand(Window& window) noexcept;
 // A double-click on the client area that no shown control took.

@@ -6,6 +6,11 @@
 
 namespace qv {
 
+struct PixelPoint {
+    int x = 0;
+    int y = 0;
+};
+
 struct PixelRect {
     int x = 0;
     int y = 0;

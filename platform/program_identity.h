@@ -14,8 +14,8 @@ namespace qv {
 // The executable's file name without extension: the section of a copy that cannot learn its
 // own file name, the X window class, and the start of every line the program reports.
 inline constexpr std::string_view kProgramName = QV_PROGRAM_NAME;
-// The start of a line about the settings store.
-inline constexpr std::string_view kSettingsReportPrefix = QV_PROGRAM_NAME ": settings: ";
+// What a warning about the settings store starts with, after the program's name.
+inline constexpr std::string_view kSettingsWarningPrefix = "settings: ";
 // The settings store's application: HKEY_CURRENT_USER\Software\QV_TKS on Windows,
 // $XDG_CONFIG_HOME/QV_TKS on Linux.
 inline constexpr std::string_view kSettingsApplication = "QV_TKS";

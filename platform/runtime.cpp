@@ -1,6 +1,9 @@
 #include "platform/runtime.h"
 
+#include <string>
+
 #include "platform/handler_guard.h"
+#include "platform/program_identity.h"
 #include "platform/window.h"
 
 namespace qv {
@@ -18,6 +21,13 @@ Runtime::~Runtime() {
 
 int Runtime::run(Window& startup) {
     start(startup);
+    if (!ended_ && !startup.shown()) {
+        // Never run on without a window: nothing could end the program then.
+        HandlerGuard::instance().say(std::string(kProgramName) + ": the window " +
+                                     std::string(startup.design().name) +
+                                     " cannot be shown; ending");
+        return 1;
+    }
     if (!ended_) backend_.runLoop();
     HandlerGuard::instance().flushRepeats();
     return 0;
@@ -39,6 +49,10 @@ void Runtime::endSession() {
     if (!ended_) startupClosed();
 }
 
+void Runtime::saveSession() {
+    for (Window* w : open_) w->saveForSession();
+}
+
 void Runtime::startupClosed() {
     ended_ = true;
     backend_.wakeAfter(std::nullopt);
@@ -52,6 +66,10 @@ void timerDue(Runtime& runtime) noexcept {
         runtime.scheduler_.runDue();
         runtime.backend_.wakeAfter(runtime.scheduler_.msUntilNextDue());
     });
+}
+
+void sessionMayEnd(Runtime& runtime) noexcept {
+    HandlerGuard::instance().run("end of session", [&] { runtime.saveSession(); });
 }
 
 void endOfSession(Runtime& runtime) noexcept {

@@ -21,7 +21,7 @@ class Runtime {
     TimerScheduler& scheduler() { return scheduler_; }
 
     // Shows the start-up window and runs the event loop until that window closes. Returns the
-    // exit status.
+    // exit status: 1 when the start-up window could not be shown, and no loop runs then.
     int run(Window& startup);
     // Shows the start-up window without running a loop (the headless backend's tests drive
     // time).
@@ -33,8 +33,10 @@ class Runtime {
     friend class Window;
     friend void input::timerDue(Runtime&) noexcept;
     friend void input::endOfSession(Runtime&) noexcept;
+    friend void input::sessionMayEnd(Runtime&) noexcept;
 
     void endSession();
+    void saveSession();
     void startupClosed();
     void windowOpened(Window* w) { open_.push_back(w); }
     void windowClosed(Window* w) { std::erase(open_, w); }

@@ -1,11 +1,12 @@
 #include "platform/settings_backend.h"
 
 #include "platform/handler_guard.h"
+#include "platform/program_identity.h"
 
 namespace qv {
 
-void reportToErrorStream(std::string_view line) {
-    HandlerGuard::instance().say(line);
+void warnAboutSettings(std::string_view what) {
+    HandlerGuard::instance().warnOnce(std::string(kSettingsWarningPrefix).append(what));
 }
 
 std::string_view withoutExtension(std::string_view fileName) {

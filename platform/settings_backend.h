@@ -3,7 +3,6 @@
 // and key. The Windows build keeps them in the registry, the Linux build in an INI file, tests in
 // memory. Conversions between numbers and these texts belong to settings/, not here.
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +13,9 @@ namespace qv {
 struct SaveResult {
     bool ok = true;
     std::string error;  // the OS's message when !ok
+    // The backend has told the person at the desktop already, in words of its own: one message
+    // for a store that refuses every key alike.
+    bool reported = false;
 };
 
 class SettingsBackend {
@@ -39,13 +41,10 @@ class SectionSource {
 // settings library defines it.
 std::unique_ptr<SectionSource> makeExecutableSection();
 
-// Receives one line (no trailing newline) about a settings problem that the person at the desktop
-// should learn of: a value that cannot be read, a store that cannot be written.
-using SettingsReport = std::function<void(std::string_view line)>;
-
-// The default report: the line on the error stream, and wherever the handler guard sends its
-// reports besides (the debugger output of the Windows program, which has no console).
-void reportToErrorStream(std::string_view line);
+// Tells the person at the desktop of a settings problem (a value that cannot be read, a store
+// that cannot be written) through the handler guard: once per distinct text, as
+// "<program>: settings: <what>".
+void warnAboutSettings(std::string_view what);
 
 // A file name without its extension: everything before the last ".", unless that dot is the
 // name's first character ("qv-tickspan.exe" -> "qv-tickspan", ".hidden" stays).

@@ -185,7 +185,15 @@ void Window::show() {
         top_ = static_cast<float>(positionPixelsToTwips(reachable.y, systemDpi));
         applyGeometry();
     }
-    peer_->show();
+    try {
+        peer_->show();
+        shown_ = true;
+    } catch (...) {
+        // A window the platform cannot make is closed again, so that its owner takes input
+        // again; the start-up window's failure ends the program.
+        if (owner_) close();
+        throw;
+    }
     if (!focus_) focusNext();
 }
 
@@ -196,16 +204,32 @@ void Window::showModal(Window& owner) {
     if (peer_) runtime_.backend().runModalLoop(*this);
 }
 
+void Window::takeFramePosition() {
+    // Whatever the platform reported before, what is saved is where the frame is now.
+    if (!peer_) return;
+    if (const auto at = peer_->framePosition()) input::moved(*this, at->x, at->y);
+}
+
+void Window::saveForSession() {
+    if (!peer_) return;
+    takeFramePosition();
+    HandlerGuard::instance().run(design_.name, [&] { save(); });
+}
+
 void Window::close() {
     if (!peer_ || closing_) return;
     closing_ = true;
-    unload();
+    takeFramePosition();
+    // A failing unload is reported, and the window closes all the same: else it could never
+    // close again.
+    HandlerGuard::instance().run(design_.name, [&] { unload(); });
     // The owner takes input again before this window goes, so activation returns to it.
     if (owner_) {
         if (--owner_->inputBlockers_ == 0 && owner_->peer_) owner_->peer_->setInputEnabled(true);
         owner_ = nullptr;
     }
     peer_.reset();
+    shown_ = false;
     runtime_.windowClosed(this);
     shownControls_.clear();
     controls_.clear();

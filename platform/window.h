@@ -69,6 +69,8 @@ class Window {
     const WindowDesign& design() const { return design_; }
     Runtime& runtime() const { return runtime_; }
     bool loaded() const { return peer_ != nullptr; }
+    // Loaded, and shown on the screen by the platform.
+    bool shown() const { return shown_; }
     WindowPeer* peer() const { return peer_.get(); }
     // The platform's handle, 0 while the window is not loaded.
     WindowHandle handle() const;
@@ -105,8 +107,9 @@ class Window {
     // As show(), owned by `owner`, whose input is blocked until this window closes; returns
     // when it has closed (a headless backend returns at once and the test drives the loop).
     void showModal(Window& owner);
-    // The close command: runs unload, gives input back to the owner, destroys the platform
-    // window and its controls. Closing the start-up window ends the program.
+    // The close command: runs unload (an error it throws is reported by the handler guard), gives
+    // input back to the owner, destroys the platform window and its controls. Closing the
+    // start-up window ends the program.
     void close();
 
     // False while a modal window it owns is open.
@@ -118,12 +121,16 @@ class Window {
     // double-click on the client area that no control took.
     virtual void load() {}
     virtual void unload() {}
+    // Saves what the window keeps from run to run, as its unload does, and leaves it open: the
+    // session may be about to end.
+    virtual void save() {}
     virtual void doubleClick() {}
     // Runs after the controls exist and before the platform window is made; a window binds
     // controls to its own storage and wires their handlers here.
     virtual void controlsCreated() {}
 
   private:
+    friend class Runtime;
     friend void input::closeCommand(Window&) noexcept;
     friend void input::doubleClick(Window&) noexcept;
     friend void input::moved(Window&, int, int) noexcept;
@@ -133,6 +140,10 @@ class Window {
 
     void build();
     void applyGeometry();
+    // Takes the frame's place from the platform, so that what is saved is where it really is.
+    void takeFramePosition();
+    // As the session may end: the window saves and stays open.
+    void saveForSession();
 
     Runtime& runtime_;
     const WindowDesign& design_;
@@ -146,6 +157,7 @@ class Window {
     Window* owner_ = nullptr;
     int inputBlockers_ = 0;
     bool closing_ = false;
+    bool shown_ = false;
 };
 
 }  // namespace qv

@@ -42,9 +42,8 @@ int keyDefault(SettingKey key) {
     return info(key).defaultValue;
 }
 
-SettingsStore::SettingsStore(SettingsBackend& backend, const SectionSource& section,
-                             SettingsReport report)
-    : backend_(backend), section_(section), report_(std::move(report)) {}
+SettingsStore::SettingsStore(SettingsBackend& backend, const SectionSource& section)
+    : backend_(backend), section_(section) {}
 
 std::string SettingsStore::storedText(SettingKey key) {
     const std::string section = section_.sectionName();
@@ -52,6 +51,17 @@ std::string SettingsStore::storedText(SettingKey key) {
         return std::move(*text);
     // The default passes through the same reading as a stored text.
     return integer16Text(static_cast<std::int16_t>(keyDefault(key)));
+}
+
+std::optional<float> SettingsStore::readStoredSingle(SettingKey key) {
+    const std::string section = section_.sectionName();
+    const auto text = backend_.read(kSettingsApplication, section, keyName(key));
+    if (!text) return std::nullopt;
+    float value = 0.0f;
+    const ReadStatus r = singleReading(*text, value);
+    if (r == ReadStatus::Ok) return value;
+    rejected(key, *text, r, "the single-precision range");
+    return std::nullopt;
 }
 
 float SettingsStore::readSingle(SettingKey key) {
@@ -74,8 +84,8 @@ std::int16_t SettingsStore::readInteger16(SettingKey key) {
 
 void SettingsStore::rejected(SettingKey key, std::string_view text, ReadStatus why,
                              std::string_view range) {
-    std::string line(kSettingsReportPrefix);
-    line.append(keyName(key)).append(" holds ").append(quotedForReport(text));
+    std::string line(keyName(key));
+    line.append(" holds ").append(quotedForReport(text));
     if (why == ReadStatus::OutOfRange)
         line.append(", which lies outside ").append(range);
     else
@@ -83,14 +93,14 @@ void SettingsStore::rejected(SettingKey key, std::string_view text, ReadStatus w
     line.append("; the default ")
         .append(integer16Text(static_cast<std::int16_t>(keyDefault(key))))
         .append(" is used instead");
-    reportOnce(std::move(line));
+    warnAboutSettings(line);
 }
 
 bool SettingsStore::saveSingle(SettingKey key, float value) {
     if (!std::isfinite(value)) {
         // A window never has such a position; saving it would only plant an unreadable text.
-        reportOnce(std::string(kSettingsReportPrefix) + "not saving " + std::string(keyName(key)) +
-                   ": the value " + singleText(value) + " is not a finite number");
+        warnAboutSettings("not saving " + std::string(keyName(key)) + ": the value " +
+                          singleText(value) + " is not a finite number");
         return false;
     }
     return save(key, singleText(value));
@@ -104,15 +114,10 @@ bool SettingsStore::save(SettingKey key, std::string_view text) {
     const std::string section = section_.sectionName();
     const SaveResult r = backend_.save(kSettingsApplication, section, keyName(key), text);
     if (r.ok) return true;
-    reportOnce(std::string(kSettingsReportPrefix) + "cannot save " + std::string(keyName(key)) +
-               ": " + (r.error.empty() ? std::string("unknown error") : r.error));
+    if (r.reported) return false;
+    warnAboutSettings("cannot save " + std::string(keyName(key)) + ": " +
+                      (r.error.empty() ? std::string("unknown error") : r.error));
     return false;
-}
-
-void SettingsStore::reportOnce(std::string line) {
-    if (reported_.count(line) != 0) return;
-    if (report_) report_(line);
-    reported_.insert(std::move(line));
 }
 
 }  // namespace qv

@@ -5,7 +5,7 @@
 // the last save of a key wins.
 
 #include <cstdint>
-#include <set>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,12 +33,14 @@ int keyDefault(SettingKey key);            // 1000, 1000, 4410, 350, 1000, 1000,
 
 class SettingsStore {
   public:
-    SettingsStore(SettingsBackend& backend, const SectionSource& section,
-                  SettingsReport report = reportToErrorStream);
+    SettingsStore(SettingsBackend& backend, const SectionSource& section);
 
     // Single-precision reading of the key (its default, as decimal text, when absent). A text the
     // reading rejects gives the default and is reported once.
     float readSingle(SettingKey key);
+    // The same for a key that is stored: std::nullopt when it is absent (nothing to report) or
+    // holds a text the reading rejects (reported once).
+    std::optional<float> readStoredSingle(SettingKey key);
     // 16-bit integer reading; a rejected text gives the default, reported once.
     std::int16_t readInteger16(SettingKey key);
 
@@ -52,12 +54,9 @@ class SettingsStore {
     std::string storedText(SettingKey key);
     void rejected(SettingKey key, std::string_view text, ReadStatus why, std::string_view range);
     bool save(SettingKey key, std::string_view text);
-    void reportOnce(std::string line);
 
     SettingsBackend& backend_;
     const SectionSource& section_;
-    SettingsReport report_;
-    std::set<std::string, std::less<>> reported_;
 };
 
 }  // namespace qv

@@ -1,7 +1,10 @@
 #include "settings/window_settings.h"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/handler_guard.h"
 #include "platform/runtime.h"
@@ -13,27 +16,100 @@ namespace {
 // The largest coordinate a window system takes.
 constexpr int kMaxPixels = 32767;
 
-float usableGeometry(SettingsStore& settings, SettingKey key, bool isSize, int systemDpi) {
-    const float v = settings.readSingle(key);
-    const double pixels = std::fabs(static_cast<double>(v)) * systemDpi / kTwipsPerInch;
-    if (std::isfinite(v) && !(isSize && v <= 0.0f) && pixels <= kMaxPixels) return v;
-    const int fallback = keyDefault(key);
+bool withinPixels(float twips, int systemDpi) {
+    return std::fabs(static_cast<double>(twips)) * systemDpi / kTwipsPerInch <= kMaxPixels;
+}
+
+void reportUnusable(SettingKey key, float value, bool isSize, float instead) {
     std::string line;
-    line.append("setting ").append(keyName(key)).append(" = ").append(singleText(v));
+    line.append("setting ").append(keyName(key)).append(" = ").append(singleText(value));
     line.append(isSize ? " is not a usable window size" : " is not a usable window position");
-    line.append("; using ").append(integer16Text(static_cast<std::int16_t>(fallback)));
+    line.append("; using ").append(singleText(instead));
     HandlerGuard::instance().warnOnce(line);
-    return static_cast<float>(fallback);
+}
+
+float usablePosition(SettingsStore& settings, SettingKey key, int systemDpi) {
+    const float v = settings.readSingle(key);
+    if (std::isfinite(v) && withinPixels(v, systemDpi)) return v;
+    const auto fallback = static_cast<float>(keyDefault(key));
+    reportUnusable(key, v, false, fallback);
+    return fallback;
+}
+
+// A stored size the window can use; std::nullopt when there is none.
+std::optional<float> storedSize(SettingsStore& settings, SettingKey key, int systemDpi,
+                                float designed) {
+    const auto v = settings.readStoredSingle(key);
+    if (!v || (std::isfinite(*v) && *v > 0.0f && withinPixels(*v, systemDpi))) return v;
+    reportUnusable(key, *v, true, designed);
+    return std::nullopt;
+}
+
+// The bounding box of all monitors, in pixels; std::nullopt when the desktop cannot tell.
+std::optional<PixelRect> desktopBounds(const std::vector<Monitor>& monitors) {
+    if (monitors.empty()) return std::nullopt;
+    int left = monitors[0].full.x, top = monitors[0].full.y;
+    int right = left + monitors[0].full.width, bottom = top + monitors[0].full.height;
+    for (const Monitor& m : monitors) {
+        left = std::min(left, m.full.x);
+        top = std::min(top, m.full.y);
+        right = std::max(right, m.full.x + m.full.width);
+        bottom = std::max(bottom, m.full.y + m.full.height);
+    }
+    return PixelRect{left, top, right - left, bottom - top};
+}
+
+// Where the window system takes any size, a stored size beyond the whole desktop would only make
+// it allocate for pixels no one can see: such a size is limited to the desktop, as Windows does
+// by itself. The store keeps what it holds.
+void limitToDesktop(const Backend& backend, const GeometryKeys& keys, TwipsSize& size) {
+    if (backend.limitsWindowSize()) return;
+    const auto desktop = desktopBounds(backend.monitors());
+    if (!desktop) return;
+    const int dpi = backend.systemDpi();
+    const bool wide = sizeTwipsToPixels(size.width, dpi) > desktop->width;
+    const bool tall = sizeTwipsToPixels(size.height, dpi) > desktop->height;
+    if (!wide && !tall) return;
+    const TwipsSize stored = size;
+    if (wide) size.width = static_cast<float>(sizePixelsToTwips(desktop->width, dpi));
+    if (tall) size.height = static_cast<float>(sizePixelsToTwips(desktop->height, dpi));
+    std::string line;
+    line.append("setting ").append(keyName(keys.width)).append(", ").append(keyName(keys.height));
+    line.append(" = ")
+        .append(singleText(stored.width))
+        .append(", ")
+        .append(singleText(stored.height));
+    line.append(" is larger than the desktop (").append(std::to_string(desktop->width));
+    line.append(" x ").append(std::to_string(desktop->height)).append(" pixels); using ");
+    line.append(singleText(size.width)).append(", ").append(singleText(size.height));
+    HandlerGuard::instance().warnOnce(line);
 }
 
 }  // namespace
 
+TwipsSize designSize(const Window& /*window*/, const GeometryKeys& keys) {
+    return {static_cast<float>(keyDefault(keys.width)),
+            static_cast<float>(keyDefault(keys.height))};
+}
+
+TwipsSize startupSize(const Window& window, SettingsStore& settings, const GeometryKeys& keys) {
+    const Backend& backend = window.runtime().backend();
+    const int dpi = backend.systemDpi();
+    const TwipsSize designed = designSize(window, keys);
+    const auto width = storedSize(settings, keys.width, dpi, designed.width);
+    const auto height = storedSize(settings, keys.height, dpi, designed.height);
+    TwipsSize size{width.value_or(designed.width), height.value_or(designed.height)};
+    if (width || height) limitToDesktop(backend, keys, size);
+    return size;
+}
+
 void loadGeometry(Window& window, SettingsStore& settings, const GeometryKeys& keys) {
     const int dpi = window.runtime().backend().systemDpi();
-    window.setLeft(usableGeometry(settings, keys.left, false, dpi));
-    window.setTop(usableGeometry(settings, keys.top, false, dpi));
-    window.setWidth(usableGeometry(settings, keys.width, true, dpi));
-    window.setHeight(usableGeometry(settings, keys.height, true, dpi));
+    window.setLeft(usablePosition(settings, keys.left, dpi));
+    window.setTop(usablePosition(settings, keys.top, dpi));
+    const TwipsSize size = startupSize(window, settings, keys);
+    window.setWidth(size.width);
+    window.setHeight(size.height);
 }
 
 int optionValue(SettingsStore& settings, SettingKey key) {

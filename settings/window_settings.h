@@ -17,9 +17,23 @@ inline constexpr GeometryKeys kMainGeometryKeys{SettingKey::MAIN_Left, SettingKe
 inline constexpr GeometryKeys kAboutGeometryKeys{SettingKey::ABOUT_Left, SettingKey::ABOUT_Top,
                                                  SettingKey::ABOUT_Width, SettingKey::ABOUT_Height};
 
-// Places `window` from its stored geometry, one key after another. A value the window cannot use
-// (a size that is not positive, a position or size beyond 32767 pixels) gives the key's default
-// and is reported once.
+struct TwipsSize {
+    float width = 0.0f;
+    float height = 0.0f;
+};
+
+// The design's size on this backend, in twips (the size keys' defaults): the one place where a
+// backend's own needs may change it.
+TwipsSize designSize(const Window& window, const GeometryKeys& keys);
+
+// The size a window starts with: a stored size wins, limited to the desktop where the window
+// system does not limit it itself; otherwise the design's size. A stored size the window cannot
+// use (not positive, beyond 32767 pixels) counts as none and is reported once, as is a limited
+// one.
+TwipsSize startupSize(const Window& window, SettingsStore& settings, const GeometryKeys& keys);
+
+// Places `window` from its stored geometry, one key after another: a position the window cannot
+// use (beyond 32767 pixels) gives the key's default, reported once; the size as startupSize().
 void loadGeometry(Window& window, SettingsStore& settings, const GeometryKeys& keys);
 
 // An option's check box value: 1 for a stored 1, otherwise 0 (off).

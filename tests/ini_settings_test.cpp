@@ -1,6 +1,5 @@
-// The Linux settings file: its format and escaping, where it lives, what a save keeps, and how it
-// holds up against broken files, failing disks, a hung lock holder, copies saving at once and
-// savers killed half-way.
+// The Linux settings file on disk: where it lives, and how it holds up against broken files,
+// failing disks and a hung lock holder; the section name.
 
 #include <gtest/gtest.h>
 
@@ -31,227 +30,18 @@
 #include <thread>
 #include <vector>
 
+#include "platform/headless/memory_settings.h"
 #include "platform/posix/ini_document.h"
 #include "platform/posix/ini_settings.h"
-#include "platform/memory_settings.h"
 #include "settings/settings_store.h"
+#include "tests/ini_test_support.h"
 
 using namespace qv;
+using namespace qv::test;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "qv-settings-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) std::abort();
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void spill(const std::string& path, std::string_view bytes) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// Every name an executable could have that a naive INI file would mangle.
-const std::vector<std::string>& oddNames() {
-    static const std::vector<std::string> names = {
-        "qv-tickspan",
-        "with space",
-        " leading and trailing ",
-        "[bracketed]",
-        "]",
-        "a=b",
-        ";semicolon",
-        "#hash",
-        "line\nbreak",
-        "carriage\rreturn",
-        "tab\there",
-        std::string("nul\0byte", 8),
-        "latin1 \xE9t\xE9",
-        "\xFF\xFE",
-        "\xC3",          // a UTF-8 lead byte cut off
-        "\xED\xA0\x80",  // an encoded surrogate
-        "\xC3\x9C"
-        "bersicht \xE2\x8F\xB1",  // valid UTF-8 stands as it is
-        "\xEF\xBB\xBF"
-        "byte order mark first",
-        "back\\slash\\",
-        "\\x41 is not A",
-        "",
-    };
-    return names;
-}
-
-// ----------------------------------------------------------------------------- the file format
-
-TEST(IniFormat, OddSectionNamesRoundTripAndLeaveAReadableFile) {
-    ini::Document doc;
-    for (std::size_t i = 0; i < oddNames().size(); ++i)
-        doc.set(oddNames()[i], "MAIN_Left", std::to_string(i));
-    const std::string file = doc.serialize();
-    EXPECT_TRUE(ini::isValidUtf8(file));
-    const ini::Document back = ini::Document::parse(file);
-    EXPECT_EQ(back.unreadableLines(), 0u);
-    for (std::size_t i = 0; i < oddNames().size(); ++i)
-        EXPECT_EQ(back.find(oddNames()[i], "MAIN_Left"), std::to_string(i)) << i;
-    // One header line per name: nothing leaked onto a line of its own.
-    std::size_t headers = 0;
-    for (const auto& line : back.lines()) headers += line.kind == ini::Line::Kind::Section;
-    EXPECT_EQ(headers, oddNames().size());
-    EXPECT_TRUE(file.starts_with("[qv-tickspan]\nMAIN_Left=0\n\n[with space]\n"));
-    EXPECT_NE(file.find("[\\x20leading and trailing\\x20]"), std::string::npos);
-    EXPECT_NE(file.find("[\\x5Bbracketed\\x5D]"), std::string::npos);
-    EXPECT_NE(file.find("[line\\x0Abreak]"), std::string::npos);
-    EXPECT_NE(file.find("[\xC3\x9C"
-                        "bersicht \xE2\x8F\xB1]"),
-              std::string::npos);
-    EXPECT_NE(file.find("[back\\\\slash\\\\]"), std::string::npos);
-}
-
-TEST(IniFormat, OddKeysAndValuesRoundTrip) {
-    ini::Document doc;
-    for (const auto& name : oddNames()) {
-        if (name.empty()) continue;  // a key is never empty
-        doc.set("s", name, name);
-    }
-    const ini::Document back = ini::Document::parse(doc.serialize());
-    EXPECT_EQ(back.unreadableLines(), 0u);
-    for (const auto& name : oddNames())
-        if (!name.empty()) {
-            EXPECT_EQ(back.find("s", name), name);
-        }
-}
-
-// A file written by hand keeps everything a save does not touch, byte for byte.
-TEST(IniFormat, ASaveChangesOneLineAndKeepsTheRest) {
-    const std::string bom = "\xEF\xBB\xBF";
-    const std::string file = bom +
-                             "; settings of my tools\r\n"
-                             "[other]\r\n"
-                             "colour = green ; not a comment\r\n"
-                             "\r\n"
-                             "[qv-tickspan]\r\n"
-                             "  MAIN_Left = 1500  \r\n"
-                             "# keep me\r\n"
-                             "Unknown_Key=x\r\n"
-                             "\r\n"
-                             "[qv-tickspan]\r\n"
-                             "MAIN_Top=9\r\n"
-                             "MAIN_Top=10";  // no final newline; the later one counts
-    ini::Document doc = ini::Document::parse(file);
-    EXPECT_EQ(doc.unreadableLines(), 0u);
-    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Left"), "1500");
-    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Top"), "10");
-    EXPECT_EQ(doc.find("other", "colour"), "green ; not a comment");
-    EXPECT_EQ(doc.serialize(), file);
-
-    doc.set("qv-tickspan", "MAIN_Left", "-20");
-    doc.set("qv-tickspan", "MAIN_Top", "30");
-    doc.set("qv-tickspan", "AUTOSTART_TICKBOX", "0");
-    doc.set("new one", "MAIN_Left", "1");
-    EXPECT_EQ(doc.serialize(), bom +
-                                   "; settings of my tools\r\n"
-                                   "[other]\r\n"
-                                   "colour = green ; not a comment\r\n"
-                                   "\r\n"
-                                   "[qv-tickspan]\r\n"
-                                   "MAIN_Left=-20\r\n"
-                                   "# keep me\r\n"
-                                   "Unknown_Key=x\r\n"
-                                   "\r\n"
-                                   "[qv-tickspan]\r\n"
-                                   "MAIN_Top=9\r\n"
-                                   "MAIN_Top=30\r\n"
-                                   "AUTOSTART_TICKBOX=0\r\n"
-                                   "\r\n"
-                                   "[new one]\r\n"
-                                   "MAIN_Left=1\r\n");
-}
-
-TEST(IniFormat, UnreadableLinesAreIgnoredAndCanBeLeftOut) {
-    const std::string file =
-        "[qv-tickspan]\n"
-        "MAIN_Left=5\n"
-        "garbage without equals\n"
-        "MAIN_Top=\x01\x02\n"
-        "Latin1=\xE9\n"
-        "=no key\n"
-        "[other]\n"
-        "a=1\n"
-        "[qv-tick\n"  // cut off: its entries belong nowhere
-        "MAIN_Width=7\n"
-        "[qv-tickspan]\n"
-        "AUTOSTART_TICKBOX=0\n"
-        "nul=\0\n"s;
-    ini::Document doc = ini::Document::parse(file);
-    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Left"), "5");
-    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Top"), std::nullopt);
-    EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Width"), std::nullopt);
-    EXPECT_EQ(doc.find("other", "MAIN_Width"), std::nullopt);
-    EXPECT_EQ(doc.find("qv-tickspan", "AUTOSTART_TICKBOX"), "0");
-    EXPECT_EQ(doc.unreadableLines(), 7u);
-    EXPECT_EQ(doc.firstUnreadableLine(), 3u);
-    doc.dropUnreadable();
-    EXPECT_EQ(doc.serialize(),
-              "[qv-tickspan]\nMAIN_Left=5\n[other]\na=1\n[qv-tickspan]\nAUTOSTART_TICKBOX=0\n");
-}
-
-// However many marks, and whatever stands above the line: the first line's first mark is taken
-// for the file's own, so a line that a save moves to the top must read as it read below.
-TEST(IniFormat, ByteOrderMarksAtALinesStartMeanNothingWhereverItStands) {
-    const std::string bom = "\xEF\xBB\xBF";
-    const std::string lines[] = {"[s]", "k=v", "; c", ""};
-    for (const std::string& plain : lines) {
-        const ini::Line expected = ini::Document::parse(plain + "\n").lines().back();
-        for (int marks = 1; marks <= 3; ++marks) {
-            std::string line;
-            for (int i = 0; i < marks; ++i) line += bom;
-            line += plain;
-            for (const std::string above : {"", "; above\n", "\xFF\n", "[t]\n"}) {
-                const ini::Line read = ini::Document::parse(above + line + "\n").lines().back();
-                EXPECT_EQ(read.kind, expected.kind) << marks << " marks under \"" << above << '"';
-                EXPECT_EQ(read.name, expected.name);
-                EXPECT_EQ(read.value, expected.value);
-            }
-        }
-    }
-}
-
-// ------------------------------------------------------------------------- the store on disk
-
-class IniStoreTest : public ::testing::Test {
-  protected:
-    IniSettingsOptions options() {
-        IniSettingsOptions o;
-        o.configHome = dir.path() + "/config";
-        o.report = [this](std::string_view line) { reports.emplace_back(line); };
-        return o;
-    }
-    std::string file() const { return dir.path() + "/config/QV_TKS/settings.ini"; }
-
-    TempDir dir;
-    std::vector<std::string> reports;
-};
 
 TEST_F(IniStoreTest, FirstSaveCreatesAPlainFile) {
     IniSettingsBackend backend(options());
@@ -417,10 +207,10 @@ TEST_F(IniStoreTest, SavesThatFailSayWhyAndChangeNothing) {
         IniSettingsOptions o = options();
         o.fault = [step = step, err = err](IniStep s) { return s == step ? err : 0; };
         IniSettingsBackend failing(o);
-        std::vector<std::string> storeReports;
+        reports.clear();
+        std::vector<std::string>& storeReports = reports;
         FixedSection section;
-        SettingsStore store(failing, section,
-                            [&](std::string_view line) { storeReports.emplace_back(line); });
+        SettingsStore store(failing, section);
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 2.0f));
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 3.0f));
         ASSERT_EQ(storeReports.size(), 1u);
@@ -530,132 +320,6 @@ TEST_F(IniStoreTest, TheLocaleChangesNoByte) {
     EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Left), geometry[2]);
     EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Top), geometry[3]);
     EXPECT_EQ(store.readInteger16(SettingKey::AUTOSTART_TICKBOX), 0);
-}
-
-// ------------------------------------------------------------------------ several processes
-
-// Forks a child that runs `body` and exits with its result; never returns in the child.
-template <class F>
-pid_t spawn(F body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        int code = 99;
-        try {
-            code = body();
-        } catch (...) {
-        }
-        ::_exit(code);
-    }
-    return pid;
-}
-
-int exitCode(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string copyKey(int process, int save) {
-    std::string key = "p";
-    key.append(std::to_string(process)).append("_k").append(std::to_string(save));
-    return key;
-}
-
-TEST_F(IniStoreTest, CopiesSavingAtOnceKeepEachOthersKeys) {
-    constexpr int kProcesses = 8;
-    constexpr int kSaves = 200;
-    int gate[2];
-    ASSERT_EQ(::pipe(gate), 0);
-    std::vector<pid_t> children;
-    for (int p = 0; p < kProcesses; ++p) {
-        children.push_back(spawn([&, p] {
-            ::close(gate[1]);
-            char c;
-            while (::read(gate[0], &c, 1) < 0 && errno == EINTR) {
-            }
-            IniSettingsOptions o = options();
-            o.report = nullptr;
-            IniSettingsBackend backend(o);
-            // The program never saves a key again: a save refused is a save lost.
-            int refused = 0;
-            for (int i = 0; i < kSaves; ++i) {
-                const std::string value = std::to_string(i * 7 + p);
-                refused += !backend.save("QV_TKS", "qv-tickspan", copyKey(p, i), value).ok;
-            }
-            return std::min(refused, 100);
-        }));
-    }
-    ::close(gate[0]);
-    ::close(gate[1]);  // go
-
-    // Meanwhile reads never see a partial file.
-    IniSettingsBackend reader(options());
-    int reads = 0;
-    while (!children.empty()) {
-        reader.read("QV_TKS", "qv-tickspan", "p0_k0");
-        ++reads;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        std::erase_if(children, [](pid_t c) {
-            int status = 0;
-            if (::waitpid(c, &status, WNOHANG) != c) return false;
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-                << "a copy had " << WEXITSTATUS(status) << " saves refused";
-            return true;
-        });
-    }
-    EXPECT_TRUE(reports.empty()) << reports.front();
-    const ini::Document doc = ini::Document::parse(slurp(file()));
-    EXPECT_EQ(doc.unreadableLines(), 0u);
-    int missing = 0;
-    for (int p = 0; p < kProcesses; ++p)
-        for (int i = 0; i < kSaves; ++i)
-            missing += doc.find("qv-tickspan", copyKey(p, i)) != std::to_string(i * 7 + p);
-    EXPECT_EQ(missing, 0);
-    EXPECT_GT(reads, 0);
-}
-
-TEST_F(IniStoreTest, ASaverKilledAtAnyMomentLeavesAReadableFile) {
-    const std::vector<std::string> keys = {"MAIN_Left", "MAIN_Top", "AlwaysOnTop_TICKBOX",
-                                           "AUTOSTART_TICKBOX"};
-    // A file of some size, so that a write is caught half-way now and then.
-    {
-        IniSettingsBackend backend(options());
-        for (int i = 0; i < 300; ++i)
-            ASSERT_TRUE(
-                backend.save("QV_TKS", "other", "padding" + std::to_string(i), std::string(40, 'x'))
-                    .ok);
-    }
-    std::mt19937 rng(12345);
-    for (int round = 0; round < 40; ++round) {
-        const pid_t child = spawn([&] {
-            IniSettingsOptions o = options();
-            o.report = nullptr;
-            IniSettingsBackend backend(o);
-            for (unsigned n = 0;; ++n)
-                backend.save("QV_TKS", "qv-tickspan", keys[n % keys.size()],
-                             std::to_string(n % 10));
-            return 0;
-        });
-        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 20000));
-        ::kill(child, SIGKILL);
-        exitCode(child);
-
-        const ini::Document doc = ini::Document::parse(slurp(file()));
-        ASSERT_EQ(doc.unreadableLines(), 0u) << "round " << round;
-        ASSERT_EQ(doc.find("other", "padding299"), std::string(40, 'x'));
-        for (const auto& key : keys) {
-            const auto value = doc.find("qv-tickspan", key);
-            if (value) {
-                ASSERT_TRUE(value->size() == 1 && std::isdigit((*value)[0])) << *value;
-            }
-        }
-    }
-    // The dead saver's lock is gone and its temporary is cleared by the next save.
-    IniSettingsBackend backend(options());
-    EXPECT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "42").ok);
-    EXPECT_FALSE(fs::exists(file() + ".tmp"));
-    EXPECT_TRUE(reports.empty());
 }
 
 // ------------------------------------------------------------------------ the section name

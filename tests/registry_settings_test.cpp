@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory_settings.h"
+#include "platform/headless/memory_settings.h"
 #include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_text.h"
 #include "settings/settings_store.h"
+#include "tests/captured_warnings.h"
 
 using namespace qv;
 
@@ -51,8 +52,9 @@ class RegistryTest : public ::testing::Test {
 
     const std::string app = "QV_TKS_TEST_" + narrowFromWide(pidText());
     const std::wstring appKey = L"Software\\" + wideFromNarrow(app);
-    std::vector<std::string> reports;
-    RegistrySettingsBackend backend{[this](std::string_view l) { reports.emplace_back(l); }};
+    test::CapturedWarnings warnings;
+    std::vector<std::string>& reports = warnings.lines;
+    RegistrySettingsBackend backend;
 };
 
 TEST_F(RegistryTest, OddSectionNamesRoundTrip) {
@@ -142,7 +144,7 @@ TEST_F(RegistryTest, TheStoreOverTheRegistry) {
     const std::wstring sectionKey = L"Software\\QV_TKS\\" + wideFromNarrow(section);
     FixedSection name(section);
     {
-        SettingsStore store(backend, name, [this](std::string_view l) { reports.emplace_back(l); });
+        SettingsStore store(backend, name);
         EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Width), 8730.0f);
         EXPECT_EQ(store.readInteger16(SettingKey::AUTOSTART_TICKBOX), 1);
         EXPECT_TRUE(store.saveSingle(SettingKey::ABOUT_Left, -1234.5f));

@@ -19,8 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory_settings.h"
+#include "platform/headless/memory_settings.h"
 #include "settings/settings_store.h"
+#include "tests/captured_warnings.h"
 
 using namespace qv;
 
@@ -202,9 +203,9 @@ class StoreTest : public ::testing::Test {
   protected:
     MemorySettingsBackend backend;
     FixedSection section{"qv-tickspan"};
-    std::vector<std::string> reports;
-    SettingsStore store{backend, section,
-                        [this](std::string_view line) { reports.emplace_back(line); }};
+    test::CapturedWarnings warnings;
+    std::vector<std::string>& reports = warnings.lines;
+    SettingsStore store{backend, section};
 };
 
 TEST_F(StoreTest, EmptyStoreGivesTheDefaultsInTheWindowsOrder) {

@@ -19,6 +19,7 @@
 #include "platform/fltk/embedded_icons.h"
 #include "platform/fltk/fltk_window.h"
 #include "platform/fltk/x11_desktop.h"
+#include "platform/fltk/x11_errors.h"
 #include "platform/handler_guard.h"
 #include "platform/posix/ini_settings.h"
 #include "platform/program_identity.h"
@@ -68,6 +69,7 @@ FltkPlatform::FltkPlatform()
     gPlatform = this;
     // After FLTK's own handler, which would end the program without saving.
     XSetIOErrorHandler(onIoError);
+    x11::catchProtocolErrors();
 
     const char* resources = XResourceManagerString(display_);
     const std::string_view text = resources ? resources : "";

@@ -35,6 +35,8 @@ class FltkPlatform : public Backend {
     void quit() override { quit_ = true; }
     // Monitors, from XRandR; the DPI is Xft.dpi (96 when unset).
     std::vector<Monitor> monitors() const override;
+    // NOTE: an X server takes any window size up to 32767 pixels and allocates for it.
+    bool limitsWindowSize() const override { return false; }
     int systemDpi() const override { return dpi_; }
     // Windows
     std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;

@@ -5,10 +5,12 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 
 #include "platform/fltk/fltk_platform.h"
 #include "platform/fltk/x11_desktop.h"
+#include "platform/fltk/x11_errors.h"
 #include "platform/program_identity.h"
 
 namespace qv {
@@ -115,7 +117,14 @@ void FltkWindow::show() {
     // naming the owner as first window makes that the owner.
     if (ownerWindow && ownerWindow->native_->shown()) Fl::first_window(ownerWindow->native_);
     awaitEcho(native_->x(), native_->y());
+    const unsigned long firstRequest = NextRequest(display);
     native_->show();
+    // NOTE: X reports a refused window only as an error event some time later; waiting for the
+    // server here tells a window that exists from one that never will.
+    XSync(display, False);
+    if (x11::lastFailedWindowCreation() >= firstRequest)
+        throw std::runtime_error("the X server cannot create the window " +
+                                 std::string(window_.design().name));
     const ::Window self = xid();
     if (ownerWindow && ownerWindow->xid()) XSetTransientForHint(display, self, ownerWindow->xid());
     reassertHints();
@@ -125,6 +134,18 @@ void FltkWindow::show() {
         XSelectInput(display, self, attributes.your_event_mask | PropertyChangeMask);
     XFlush(display);
     refreshFrame();
+}
+
+std::optional<PixelPoint> FltkWindow::framePosition() const {
+    if (platform_.displayLost() || !native_->shown()) return std::nullopt;
+    Display* display = platform_.display();
+    int x = 0, y = 0;
+    ::Window child = 0;
+    if (!XTranslateCoordinates(display, xid(), DefaultRootWindow(display), 0, 0, &x, &y, &child))
+        return std::nullopt;
+    // With the frame this window was placed with: a guessed frame then gives back the place
+    // asked for, so the window does not creep from start to start.
+    return PixelPoint{x - frame_.left, y - frame_.top};
 }
 
 void FltkWindow::refreshFrame() {

@@ -27,6 +27,9 @@ class FltkWindow : public WindowPeer {
     void setCaption(std::string_view caption) override;
     void setOuterRect(const PixelRect& outer) override;
     FrameExtents frameExtents() const override { return frame_; }
+    // The client area's place on the screen, less the frame: the window manager may have placed
+    // it elsewhere than asked, and its reports of moves are not all taken.
+    std::optional<PixelPoint> framePosition() const override;
     void show() override;
     void setInputEnabled(bool) override {}  // FLTK's modal window takes the owner's input
     void controlChanged(const Control& control) override;

@@ -62,6 +62,10 @@ void HeadlessPlatform::endSession() {
     if (runtime_) input::endOfSession(*runtime_);
 }
 
+void HeadlessPlatform::querySessionEnd() {
+    if (runtime_) input::sessionMayEnd(*runtime_);
+}
+
 int HeadlessPlatform::windowDpi(const Window& window) const {
     const HeadlessWindow* w = peerOf(window);
     const PixelRect r = w ? w->outer() : PixelRect{};
@@ -174,6 +178,15 @@ void HeadlessPlatform::dragTo(Window& window, int outerX, int outerY) {
     r.y = outerY;
     w->setOuterRect(r);
     input::moved(window, outerX, outerY);
+}
+
+void HeadlessPlatform::placeUnreported(Window& window, int outerX, int outerY) {
+    HeadlessWindow* w = peerOf(window);
+    if (!w) return;
+    PixelRect r = w->outer();
+    r.x = outerX;
+    r.y = outerY;
+    w->setOuterRect(r);
 }
 
 }  // namespace qv

@@ -14,8 +14,8 @@
 
 #include "platform/backend.h"
 #include "platform/headless/headless_window.h"
+#include "platform/headless/memory_settings.h"
 #include "platform/headless/virtual_clock.h"
-#include "platform/memory_settings.h"
 
 namespace qv {
 
@@ -41,6 +41,8 @@ class HeadlessPlatform : public Backend {
     void quit() override { quitRequested_ = true; }
     std::vector<Monitor> monitors() const override { return monitors_; }
     int systemDpi() const override { return systemDpi_; }
+    // As Windows by default; a test of the X11 rule turns it off.
+    bool limitsWindowSize() const override { return limitsWindowSize_; }
     std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
     std::int64_t monotonicMs() const override { return clock_.nowMs(); }
     void wakeAfter(std::optional<std::int64_t>) override {}  // advance() finds the due timers
@@ -56,6 +58,8 @@ class HeadlessPlatform : public Backend {
     bool quitRequested() const { return quitRequested_; }
     // The session ends (the user logs off) with the program running.
     void endSession();
+    // The session may end: asked first, as Windows asks, and then perhaps refused elsewhere.
+    void querySessionEnd();
 
     // The store, for a test to fill and to read back, and the executable's name.
     MemorySettingsBackend& store() { return store_; }
@@ -64,6 +68,9 @@ class HeadlessPlatform : public Backend {
     // The desktop.
     void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
     void setSystemDpi(int dpi) { systemDpi_ = dpi; }
+    void setLimitsWindowSize(bool limits) { limitsWindowSize_ = limits; }
+    // A desktop out of memory: showing a window fails, as an X server's BadAlloc makes it.
+    void setRefusesWindows(bool refuses) { refusesWindows_ = refuses; }
     // Another program's window, for the keeper to push around.
     WindowHandle createForeignWindow(bool topmost);
     void setForeground(WindowHandle window) { foreground_ = window; }
@@ -85,6 +92,9 @@ class HeadlessPlatform : public Backend {
     void requestClose(Window& window);
     // The user drags the window so that its outer frame's top left corner is at (x, y).
     void dragTo(Window& window, int outerX, int outerY);
+    // A window manager that puts the window elsewhere and whose report of it the core never
+    // takes (one that arrives while the platform still waits for its own request's echo).
+    void placeUnreported(Window& window, int outerX, int outerY);
     // The client rectangle of a control, in pixels.
     std::optional<PixelRect> controlRect(const Window& window, std::string_view name) const;
 
@@ -99,6 +109,8 @@ class HeadlessPlatform : public Backend {
     FixedSection section_;
     std::vector<Monitor> monitors_;
     int systemDpi_ = kDefaultDpi;
+    bool limitsWindowSize_ = true;
+    bool refusesWindows_ = false;
     FrameExtents frameAt96_{3, 3, 22, 3};  // scaled with the window's DPI
     std::vector<HeadlessWindow*> windows_;
     std::map<WindowHandle, bool> topmost_;  // every window's topmost state, foreign ones too

@@ -1,5 +1,7 @@
 #include "platform/headless/headless_window.h"
 
+#include <stdexcept>
+
 #include <algorithm>
 
 #include "platform/headless/headless_platform.h"
@@ -32,6 +34,7 @@ FrameExtents HeadlessWindow::frameExtents() const {
 }
 
 void HeadlessWindow::show() {
+    if (platform_.refusesWindows_) throw std::runtime_error("the desktop cannot create a window");
     visible_ = true;
     platform_.foreground_ = handle_;  // a newly shown window is activated
 }

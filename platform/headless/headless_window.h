@@ -2,6 +2,7 @@
 // One simulated window: its outer rectangle and frame, the caption the screen shows, whether it
 // is visible and takes input, and which control has the focus.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,10 @@ class HeadlessWindow : public WindowPeer {
     void setCaption(std::string_view caption) override;
     void setOuterRect(const PixelRect& outer) override { outer_ = outer; }
     FrameExtents frameExtents() const override;
+    // The simulated desktop's own record of the window.
+    std::optional<PixelPoint> framePosition() const override {
+        return PixelPoint{outer_.x, outer_.y};
+    }
     void show() override;
     void setInputEnabled(bool enabled) override { inputEnabled_ = enabled; }
     void controlChanged(const Control&) override {}

@@ -144,6 +144,46 @@ std::string unescapeIni(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// What one line says, without its line end and the byte order marks before it. A header, readable
+// or not, opens a group: `opensGroup` says so.
+Line classify(std::string_view text, bool& opensGroup) {
+    Line line;
+    line.kind = Line::Kind::Unreadable;
+    const std::string_view t = trimmed(text);
+    const bool plainText = isValidUtf8(text) && std::none_of(text.begin(), text.end(), [](char c) {
+                               return c != '\t' && isControl(static_cast<unsigned char>(c));
+                           });
+    opensGroup = !t.empty() && t.front() == '[';
+    if (opensGroup) {
+        const std::size_t close = t.find(']');
+        if (plainText && close != std::string_view::npos) {
+            const std::string_view rest = trimmed(t.substr(close + 1));
+            if (rest.empty() || rest.front() == ';' || rest.front() == '#') {
+                line.kind = Line::Kind::Section;
+                line.name = unescapeIni(trimmed(t.substr(1, close - 1)));
+            }
+        }
+    } else if (plainText) {
+        if (t.empty()) {
+            line.kind = Line::Kind::Blank;
+        } else if (t.front() == ';' || t.front() == '#') {
+            line.kind = Line::Kind::Comment;
+        } else if (const std::size_t eq = t.find('='); eq != std::string_view::npos) {
+            const std::string_view key = trimmed(t.substr(0, eq));
+            if (!key.empty()) {
+                line.kind = Line::Kind::Entry;
+                line.name = unescapeIni(key);
+                line.value = unescapeIni(trimmed(t.substr(eq + 1)));
+            }
+        }
+    }
+    return line;
+}
+
+}  // namespace
+
 Document Document::parse(std::string_view bytes) {
     Document doc;
     if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
@@ -153,57 +193,25 @@ Document Document::parse(std::string_view bytes) {
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         const std::size_t newline = bytes.find('\n', pos);
-        std::string_view rawView;
-        if (newline == std::string_view::npos) {
-            rawView = bytes.substr(pos);
-            doc.finalNewline_ = false;
-            pos = bytes.size();
-        } else {
-            rawView = bytes.substr(pos, newline - pos);
-            doc.finalNewline_ = true;
-            pos = newline + 1;
-        }
-        Line line;
-        line.raw.assign(rawView);
-        std::string_view text = rawView;
+        doc.finalNewline_ = newline != std::string_view::npos;
+        const std::size_t end = doc.finalNewline_ ? newline : bytes.size();
+        const std::string_view raw = bytes.substr(pos, end - pos);
+        pos = doc.finalNewline_ ? newline + 1 : bytes.size();
+
+        std::string_view text = raw;
         if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
         // Byte order marks mean nothing at the start of any line, not only the first, and
         // however many there are: so a line reads the same wherever it stands. A save that
         // leaves out the lines above it may make it the file's first line, whose first mark is
         // then taken for the file's own; stripping only one mark per line would read it anew.
         while (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-        const std::string_view t = trimmed(text);
-        const bool plainText =
-            isValidUtf8(text) && std::none_of(text.begin(), text.end(), [](char c) {
-                return c != '\t' && isControl(static_cast<unsigned char>(c));
-            });
-        line.kind = Line::Kind::Unreadable;
-        if (!t.empty() && t.front() == '[') {
-            // A header, readable or not, opens a group.
-            doc.groups_.push_back(std::nullopt);
-            const std::size_t close = t.find(']');
-            if (plainText && close != std::string_view::npos) {
-                const std::string_view rest = trimmed(t.substr(close + 1));
-                if (rest.empty() || rest.front() == ';' || rest.front() == '#') {
-                    line.kind = Line::Kind::Section;
-                    line.name = unescapeIni(trimmed(t.substr(1, close - 1)));
-                    doc.groups_.back() = line.name;
-                }
-            }
-        } else if (plainText) {
-            if (t.empty()) {
-                line.kind = Line::Kind::Blank;
-            } else if (t.front() == ';' || t.front() == '#') {
-                line.kind = Line::Kind::Comment;
-            } else if (const std::size_t eq = t.find('='); eq != std::string_view::npos) {
-                const std::string_view key = trimmed(t.substr(0, eq));
-                if (!key.empty()) {
-                    line.kind = Line::Kind::Entry;
-                    line.name = unescapeIni(key);
-                    line.value = unescapeIni(trimmed(t.substr(eq + 1)));
-                }
-            }
-        }
+        bool opensGroup = false;
+        Line line = classify(text, opensGroup);
+        line.raw.assign(raw);
+        if (opensGroup)
+            doc.groups_.push_back(line.kind == Line::Kind::Section
+                                      ? std::optional<std::string>(line.name)
+                                      : std::nullopt);
         line.group = doc.groups_.size() - 1;
         doc.lines_.push_back(std::move(line));
     }

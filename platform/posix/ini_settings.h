@@ -8,6 +8,11 @@
 // saving at the same moment never lose each other's keys. The kernel drops the lock of a holder
 // that dies.
 //
+// A save never follows a link planted at the lock's or the temporary file's name, and never
+// writes into a folder that someone else could plant such links in; settings.ini itself may be
+// a link, which the save keeps. Everything inside the folder is reached through its descriptor,
+// so the folder checked is the folder written.
+//
 // A save waits for the lock at most lockTimeout, chosen so that a healthy holder on a slow,
 // busy disk never outlasts it; saves run on the user-interface thread, so it is also how long a
 // save can hold up the window. A save refused at the bound says whether one holder never let go
@@ -19,7 +24,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -42,7 +46,6 @@ struct IniSettingsOptions {
     std::string configHome;
     // How long a save waits for the lock at most.
     std::chrono::milliseconds lockTimeout{kIniLockTimeoutMs};
-    SettingsReport report = reportToErrorStream;
     // Called before each step of a save; a non-zero errno makes the step fail as if the OS had
     // refused it. For tests of failures that root cannot otherwise meet (a full disk).
     std::function<int(IniStep)> fault;
@@ -69,18 +72,27 @@ class IniSettingsBackend : public SettingsBackend {
         bool existing = true;
     };
 
-    // The three stages of a save: wait for the lock beside the file, read the file and change
-    // one key, and replace the file (or its backup) whole.
-    SaveResult lock(const std::string& lockPath, posix::Fd& held);
-    SaveResult write(const std::string& target, std::string_view section, std::string_view key,
+    // A file of the store, reached through its open folder, and its path as messages name it.
+    struct StoreFile {
+        int folder = -1;
+        std::string name;
+        std::string shown;
+    };
+
+    // The stages of a save: open the store's folder and check that no one else can plant links
+    // in it, wait for the lock beside the file, read the file and change one key, and replace
+    // the file (or its backup) whole.
+    SaveResult openTrustedFolder(const std::string& folder, posix::Fd& out);
+    SaveResult lock(int folder, const std::string& lockPath, posix::Fd& held);
+    SaveResult lockOutcome(int err, const std::string& lockPath, std::uint64_t count,
+                           bool sameHungHolder);
+    SaveResult write(const StoreFile& target, std::string_view section, std::string_view key,
                      std::string_view value);
-    SaveResult replace(const std::string& file, std::string_view bytes, const FileMode& mode,
+    SaveResult replace(const StoreFile& file, std::string_view bytes, const FileMode& mode,
                        IniStep writeStep);
     int injected(IniStep step) const { return options_.fault ? options_.fault(step) : 0; }
-    void reportOnce(std::string line);
 
     IniSettingsOptions options_;
-    std::set<std::string, std::less<>> reported_;
     // The lock that the last save gave up on, and its count of hand-overs then.
     struct HungHolder {
         std::string lockPath;

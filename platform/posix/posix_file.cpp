@@ -22,8 +22,13 @@ int Fd::close() {
 }
 
 int readWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
-    Fd fd(retryOnEintr(
-        [&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); }));
+    return readWholeFileAt(AT_FDCWD, path, out, maxBytes);
+}
+
+int readWholeFileAt(int folder, const std::string& path, std::string& out, std::size_t maxBytes) {
+    Fd fd(retryOnEintr([&] {
+        return ::openat(folder, path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    }));
     if (fd.get() < 0) return errno;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return errno;

@@ -40,6 +40,8 @@ class Fd {
 // failure: EISDIR for a folder, EINVAL for anything that is not a regular file (a FIFO planted
 // under the name does not hang the caller), EFBIG beyond `maxBytes`.
 int readWholeFile(const std::string& path, std::string& out, std::size_t maxBytes);
+// The same for `path` relative to the open folder `folder`.
+int readWholeFileAt(int folder, const std::string& path, std::string& out, std::size_t maxBytes);
 
 // Writes all of `bytes`. 0, or the errno of the failure.
 int writeAll(int fd, std::string_view bytes);

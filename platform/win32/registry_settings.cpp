@@ -46,15 +46,6 @@ std::string shownPath(const std::wstring& subkey) {
 
 }  // namespace
 
-RegistrySettingsBackend::RegistrySettingsBackend(SettingsReport report)
-    : report_(std::move(report)) {}
-
-void RegistrySettingsBackend::reportOnce(std::string line) {
-    if (reported_.count(line) != 0) return;
-    if (report_) report_(line);
-    reported_.insert(std::move(line));
-}
-
 std::optional<std::string> RegistrySettingsBackend::read(std::string_view application,
                                                          std::string_view section,
                                                          std::string_view key) {
@@ -86,11 +77,12 @@ std::optional<std::string> RegistrySettingsBackend::read(std::string_view applic
             DWORD type = REG_NONE;
             RegGetValueW(HKEY_CURRENT_USER, subkey->c_str(), name.c_str(), RRF_RT_ANY, &type,
                          nullptr, nullptr);
-            reportOnce(std::string(kSettingsReportPrefix) + where + " is " + typeName(type) +
-                       ", not a text (REG_SZ); the default is used instead");
+            warnAboutSettings(where + " is " + typeName(type) +
+                              ", not a text (REG_SZ); the default is used instead");
         } else {
-            reportOnce(std::string(kSettingsReportPrefix) + "cannot read " + where + ": " +
-                       systemMessage(static_cast<DWORD>(status)) + "; the default is used instead");
+            warnAboutSettings("cannot read " + where + ": " +
+                              systemMessage(static_cast<DWORD>(status)) +
+                              "; the default is used instead");
         }
         return std::nullopt;
     }

@@ -44,6 +44,8 @@ class Win32Platform final : public Backend {
     void quit() override;
     // Monitors, each with its own DPI where Windows tells it (8.1 and later).
     std::vector<Monitor> monitors() const override;
+    // NOTE: Windows keeps a window within the largest size it can track (WM_GETMINMAXINFO).
+    bool limitsWindowSize() const override { return true; }
     int systemDpi() const override;
     // Windows
     std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -16,18 +15,10 @@ namespace qv {
 
 class RegistrySettingsBackend : public SettingsBackend {
   public:
-    explicit RegistrySettingsBackend(SettingsReport report = reportToErrorStream);
-
     std::optional<std::string> read(std::string_view application, std::string_view section,
                                     std::string_view key) override;
     SaveResult save(std::string_view application, std::string_view section, std::string_view key,
                     std::string_view value) override;
-
-  private:
-    void reportOnce(std::string line);
-
-    SettingsReport report_;
-    std::set<std::string, std::less<>> reported_;
 };
 
 // The section of the running program: the file name of its module without extension.

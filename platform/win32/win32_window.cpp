@@ -69,11 +69,12 @@ LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) noexc
             input::closeCommand(window_);
             return 0;
         case WM_QUERYENDSESSION:
-            // Logging off or shutting down saves as a normal close does: a Win32 program is
-            // otherwise ended without WM_CLOSE.
-            input::endOfSession(window_.runtime());
+            // Saved now, so nothing is lost however the session ends; but another program may
+            // still refuse the logoff, and the session goes on with this one running.
+            input::sessionMayEnd(window_.runtime());
             return TRUE;
         case WM_ENDSESSION:
+            // NOTE: Windows ends the process without WM_CLOSE once this returns.
             if (wParam) input::endOfSession(window_.runtime());
             return 0;
         case WM_LBUTTONDBLCLK:

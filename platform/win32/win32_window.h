@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/win32/win32_controls.h"
@@ -28,6 +29,8 @@ class Win32Window final : public WindowPeer {
     void setCaption(std::string_view caption) override;
     void setOuterRect(const PixelRect& outer) override;
     FrameExtents frameExtents() const override;
+    // Windows reports every move with WM_MOVE.
+    std::optional<PixelPoint> framePosition() const override { return std::nullopt; }
     void show() override;
     void setInputEnabled(bool enabled) override;
     void controlChanged(const Control& control) override { controls_.mirror(control); }

@@ -1,6 +1,6 @@
 """End-to-end tests of qv-tickspan.exe under Wine on a private Xvfb + openbox desktop.
 
-Usage: program_test.py EXE UPTIME_PROBE_EXE [SCREENSHOT_FOLDER]"""
+Usage: program_test.py EXE UPTIME_PROBE_EXE SESSION_PROBE_EXE [SCREENSHOT_FOLDER]"""
 
 import os
 import re
@@ -12,7 +12,7 @@ import unittest
 
 from desktop import Desktop, Registry, wait_for
 
-EXE = PROBE = SHOTS = None
+EXE = PROBE = SESSION_PROBE = SHOTS = None
 DESKTOP = None
 
 RUNNING = r"^QV-TICKSPAN: (\d+)d, (\d+)h, (\d+)m, (\d+)s$"
@@ -351,6 +351,24 @@ class Position(EndToEnd):
         self.assertEqual("1", self.registry.query("AUTOSTART_TICKBOX"))
 
 
+    def test_a_logoff_query_then_cancelled_saves_and_leaves_the_program_running(self):
+        p = self.start()
+        self.desktop.move(p.main, 450, 320)
+        moved = wait_for(lambda: (lambda g: g if g[0] > 350 else None)(self.desktop.geometry(p.main)),
+                         5, what="the window to move")
+        answer = self.desktop.run(["wine", SESSION_PROBE], check=True).stdout.strip()
+        self.assertEqual(answer, "1", "the program lets the session end")
+        # Saved before any close, and still running: its caption goes on counting.
+        left = float(self.registry.query("MAIN_Left"))
+        self.assertTrue(0 <= moved[0] - left / TWIPS_PER_PIXEL <= 10, (moved, left))
+        self.assertEqual("1", self.registry.query("AUTOSTART_TICKBOX"))
+        self.assertIsNone(p.proc.poll(), "the program ended although the logoff was cancelled")
+        first = p.caption()
+        wait_for(lambda: p.caption() != first and re.match(RUNNING, p.caption()), 5,
+                 what="the caption counting on")
+        p.close()
+
+
 class StoredValues(EndToEnd):
     def test_unusable_values_give_the_defaults(self):
         first = self.start()
@@ -378,6 +396,6 @@ class StoredValues(EndToEnd):
 
 
 if __name__ == "__main__":
-    EXE, PROBE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    SHOTS = sys.argv[3] if len(sys.argv) > 3 else None
-    unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[4:])
+    EXE, PROBE, SESSION_PROBE = (os.path.abspath(a) for a in sys.argv[1:4])
+    SHOTS = sys.argv[4] if len(sys.argv) > 4 else None
+    unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[5:])

@@ -1,4 +1,4 @@
-#include "platform/memory_settings.h"
+#include "platform/headless/memory_settings.h"
 
 namespace qv {
 
