@@ -13,11 +13,14 @@ namespace {
 unsigned long gFailedCreation = 0;
 
 int onProtocolError(Display* display, XErrorEvent* error) {
-    if (error->request_code == X_CreateWindow) gFailedCreation = error->serial;
     // The resource id is left out so that one kind of error is reported once, however many
     // windows it strikes.
-    HandlerGuard::instance().warnOnce("X error " + errorText(display, *error) +
-                                      " (reported once; the program goes on)");
+    std::string line = "X error " + errorText(display, *error);
+    if (error->request_code == X_CreateWindow)
+        gFailedCreation = error->serial;  // what follows is said by whoever asked for the window
+    else
+        line += " (reported once; the program goes on)";
+    HandlerGuard::instance().warnOnce(line);
     return 0;
 }
 
