@@ -59,8 +59,20 @@ float SettingsStore::readSingle(SettingKey key) {
     float value = 0.0f;
     const ReadStatus r = singleReading(text, value);
     if (r == ReadStatus::Ok) return value;
-    rejected(key, text, r, "the single-precision range");
-    return static_cast<float>(keyDefault(key));
+    const auto fallback = static_cast<std::int16_t>(keyDefault(key));
+    rejected(key, text, r, "the single-precision range", integer16Text(fallback));
+    return fallback;
+}
+
+float SettingsStore::readSingle(SettingKey key, float fallback) {
+    const std::string section = section_.sectionName();
+    const auto text = backend_.read(kSettingsApplication, section, keyName(key));
+    if (!text) return fallback;
+    float value = 0.0f;
+    const ReadStatus r = singleReading(*text, value);
+    if (r == ReadStatus::Ok) return value;
+    rejected(key, *text, r, "the single-precision range", singleText(fallback));
+    return fallback;
 }
 
 std::int16_t SettingsStore::readInteger16(SettingKey key) {
@@ -68,21 +80,20 @@ std::int16_t SettingsStore::readInteger16(SettingKey key) {
     std::int16_t value = 0;
     const ReadStatus r = integer16Reading(text, value);
     if (r == ReadStatus::Ok) return value;
-    rejected(key, text, r, "-32768 to 32767");
-    return static_cast<std::int16_t>(keyDefault(key));
+    const auto fallback = static_cast<std::int16_t>(keyDefault(key));
+    rejected(key, text, r, "-32768 to 32767", integer16Text(fallback));
+    return fallback;
 }
 
 void SettingsStore::rejected(SettingKey key, std::string_view text, ReadStatus why,
-                             std::string_view range) {
+                             std::string_view range, std::string_view fallback) {
     std::string line(kSettingsReportPrefix);
     line.append(keyName(key)).append(" holds ").append(quotedForReport(text));
     if (why == ReadStatus::OutOfRange)
         line.append(", which lies outside ").append(range);
     else
         line.append(", which is not a number");
-    line.append("; the default ")
-        .append(integer16Text(static_cast<std::int16_t>(keyDefault(key))))
-        .append(" is used instead");
+    line.append("; the default ").append(fallback).append(" is used instead");
     reportOnce(std::move(line));
 }
 

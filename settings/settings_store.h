@@ -39,6 +39,8 @@ class SettingsStore {
     // Single-precision reading of the key (its default, as decimal text, when absent). A text the
     // reading rejects gives the default and is reported once.
     float readSingle(SettingKey key);
+    // As readSingle(key), with `fallback` in place of the key's default.
+    float readSingle(SettingKey key, float fallback);
     // 16-bit integer reading; a rejected text gives the default, reported once.
     std::int16_t readInteger16(SettingKey key);
 
@@ -50,7 +52,8 @@ class SettingsStore {
   private:
     // The stored text, or the default as text.
     std::string storedText(SettingKey key);
-    void rejected(SettingKey key, std::string_view text, ReadStatus why, std::string_view range);
+    void rejected(SettingKey key, std::string_view text, ReadStatus why, std::string_view range,
+                  std::string_view fallback);
     bool save(SettingKey key, std::string_view text);
     void reportOnce(std::string line);
 

@@ -17,9 +17,21 @@ inline constexpr GeometryKeys kMainGeometryKeys{SettingKey::MAIN_Left, SettingKe
 inline constexpr GeometryKeys kAboutGeometryKeys{SettingKey::ABOUT_Left, SettingKey::ABOUT_Top,
                                                  SettingKey::ABOUT_Width, SettingKey::ABOUT_Height};
 
-// Places `window` from its stored geometry, one key after another. A value the window cannot use
-// (a size that is not positive, a position or size beyond 32767 pixels) gives the key's default
-// and is reported once.
+// A window's outer size in twips.
+struct TwipsSize {
+    float width = 0;
+    float height = 0;
+};
+
+// The size the window takes on this backend when none is stored: the defaults of its width and
+// height keys, the width widened where the backend's title bar needs more room to show the
+// design's widest caption whole.
+TwipsSize designSize(const Window& window, const GeometryKeys& keys);
+
+// Places `window` from its stored geometry, one key after another. A missing size, or a value
+// the window cannot use (a size that is not positive, a position or size beyond 32767 pixels),
+// gives the design's (designSize() for the size keys, else the key's default); an unusable value
+// is reported once.
 void loadGeometry(Window& window, SettingsStore& settings, const GeometryKeys& keys);
 
 // An option's check box value: 1 for a stored 1, otherwise 0 (off).

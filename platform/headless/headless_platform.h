@@ -42,6 +42,9 @@ class HeadlessPlatform : public Backend {
     std::vector<Monitor> monitors() const override { return monitors_; }
     int systemDpi() const override { return systemDpi_; }
     std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
+    // A title bar whose font draws every character setTitleCharWidth() pixels wide, with the
+    // frame's sides, an icon and three buttons as wide as the title bar is high.
+    int captionFitWidth(std::string_view caption) override;
     std::int64_t monotonicMs() const override { return clock_.nowMs(); }
     void wakeAfter(std::optional<std::int64_t>) override {}  // advance() finds the due timers
     // The window-order calls are recorded, and applied to the simulated z-order.
@@ -64,6 +67,9 @@ class HeadlessPlatform : public Backend {
     // The desktop.
     void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
     void setSystemDpi(int dpi) { systemDpi_ = dpi; }
+    // The title font's width of a character in pixels at 96 DPI; 0 (the start) for a title bar
+    // that shows any caption within the design's width.
+    void setTitleCharWidth(int pixelsAt96) { titleCharWidthAt96_ = pixelsAt96; }
     // Another program's window, for the keeper to push around.
     WindowHandle createForeignWindow(bool topmost);
     void setForeground(WindowHandle window) { foreground_ = window; }
@@ -99,6 +105,7 @@ class HeadlessPlatform : public Backend {
     FixedSection section_;
     std::vector<Monitor> monitors_;
     int systemDpi_ = kDefaultDpi;
+    int titleCharWidthAt96_ = 0;
     FrameExtents frameAt96_{3, 3, 22, 3};  // scaled with the window's DPI
     std::vector<HeadlessWindow*> windows_;
     std::map<WindowHandle, bool> topmost_;  // every window's topmost state, foreign ones too
