@@ -1,5 +1,7 @@
 #include "platform/win32/win32_window.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -36,7 +38,35 @@ Win32Window::Win32Window(Win32Platform& platform, Window& window, Window* owner)
         DestroyWindow(hwnd_);
         throw;
     }
+    addTooltip();
     platform_.windowCreated(this);
+}
+
+void Win32Window::addTooltip() {
+    const std::string_view text = window_.design().tooltip;
+    if (text.empty()) return;
+    tooltipText_ = wideFromNarrow(text);
+    // Owned by the window, so it goes with it. It shows after the system's hover delay below
+    // the pointer, and hides on a click, so a double-click reaches the window as before.
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                               WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               platform_.instance(), nullptr);
+    if (!tooltip_) {
+        HandlerGuard::instance().warnOnce(lastErrorLine("CreateWindowExW (tooltip)"));
+        return;
+    }
+    // The whole client area is the tool: TTF_IDISHWND names it by the window's handle, and
+    // TTF_SUBCLASS lets the tooltip see the window's mouse messages by itself.
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+    tool.lpszText = tooltipText_.data();
+    if (!SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
+        HandlerGuard::instance().warnOnce("the tooltip of " + std::string(window_.design().name) +
+                                          " could not be added (TTM_ADDTOOLW)");
 }
 
 Win32Window::~Win32Window() {
