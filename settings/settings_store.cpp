@@ -55,13 +55,7 @@ std::string SettingsStore::storedText(SettingKey key) {
 }
 
 float SettingsStore::readSingle(SettingKey key) {
-    const std::string text = storedText(key);
-    float value = 0.0f;
-    const ReadStatus r = singleReading(text, value);
-    if (r == ReadStatus::Ok) return value;
-    const auto fallback = static_cast<std::int16_t>(keyDefault(key));
-    rejected(key, text, r, "the single-precision range", integer16Text(fallback));
-    return fallback;
+    return readSingle(key, static_cast<float>(keyDefault(key)));
 }
 
 float SettingsStore::readSingle(SettingKey key, float fallback) {
