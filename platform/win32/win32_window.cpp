@@ -46,12 +46,15 @@ void Win32Window::addTooltip() {
     const std::string_view text = window_.design().tooltip;
     if (text.empty()) return;
     tooltipText_ = wideFromNarrow(text);
-    // Owned by the window, so it goes with it. It shows after the system's hover delay below
-    // the pointer, and hides on a click, so a double-click reaches the window as before.
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                               WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                               platform_.instance(), nullptr);
+    // It shows after the system's hover delay below the pointer, and hides on a click, so a
+    // double-click reaches the window as before.
+    // NOTE: neither owned by the window nor created topmost (the control makes itself topmost
+    // as it shows): under Wine a window that owns a tooltip no longer takes the topmost state
+    // from SetWindowPos, and a hidden topmost tooltip puts the About window below its topmost
+    // owner. The window destroys it itself.
+    tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                               nullptr, platform_.instance(), nullptr);
     if (!tooltip_) {
         HandlerGuard::instance().warnOnce(lastErrorLine("CreateWindowExW (tooltip)"));
         return;
@@ -73,6 +76,7 @@ Win32Window::~Win32Window() {
     platform_.windowDestroyed(this);
     // Messages sent while the window goes (WM_DESTROY and the like) no longer reach this object.
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    if (tooltip_) DestroyWindow(tooltip_);
     DestroyWindow(hwnd_);
 }
 
@@ -288,6 +292,8 @@ void Win32Window::show() {
 }
 
 void Win32Window::setInputEnabled(bool enabled) {
+    // The hint to double-click means nothing while the window takes no input.
+    if (tooltip_) SendMessageW(tooltip_, TTM_ACTIVATE, enabled ? TRUE : FALSE, 0);
     EnableWindow(hwnd_, enabled ? TRUE : FALSE);
 }
 

@@ -61,7 +61,8 @@ class Win32Window final : public WindowPeer {
     HWND hwnd_ = nullptr;
     NativeControls controls_;
     std::wstring caption_;
-    // The client area's hint; the tooltip control keeps a pointer to the text.
+    // The client area's hint, destroyed with the window; the tooltip control keeps a pointer
+    // to the text.
     HWND tooltip_ = nullptr;
     std::wstring tooltipText_;
     bool shown_ = false;
