@@ -54,8 +54,13 @@ static_assert(showsNoTextBox(kControls));
 
 }  // namespace about_design
 
-inline constexpr WindowDesign kAboutDesign{
-    "QV_TKS_ABOUT",         kAboutCaption, kAboutClientWidthTwips, kAboutClientHeightTwips, 0,
-    about_design::kControls};
+inline constexpr WindowDesign kAboutDesign{"QV_TKS_ABOUT",
+                                           kAboutCaption,
+                                           kAboutClientWidthTwips,
+                                           kAboutClientHeightTwips,
+                                           0,
+                                           about_design::kControls,
+                                           {},
+                                           {}};
 
 }  // namespace qv

@@ -14,6 +14,10 @@ inline constexpr std::string_view kMainDesignedCaption = "QV-TICKSPAN: 00000X, 0
 inline constexpr int kMainClientWidthTwips = 12060;
 inline constexpr int kMainClientHeightTwips = 5730;
 inline constexpr int kMainClientStripPx = 5;  // at 96 DPI: the double-click target
+// The running caption at its longest: four digits of days, two of hours, minutes and seconds.
+inline constexpr std::string_view kMainWidestCaption = "QV-TICKSPAN: 9999d, 23h, 59m, 59s";
+// The one hint that the strip below the title bar opens the About window.
+inline constexpr std::string_view kMainStripTooltip = "Double-click for options";
 
 namespace main_design {
 
@@ -88,8 +92,8 @@ static_assert(showsNoTextBox(kControls));
 
 }  // namespace main_design
 
-inline constexpr WindowDesign kMainDesign{"QV_TKS_MAIN",         kMainDesignedCaption,
-                                          kMainClientWidthTwips, kMainClientHeightTwips,
-                                          kMainClientStripPx,    main_design::kControls};
+inline constexpr WindowDesign kMainDesign{
+    "QV_TKS_MAIN",      kMainDesignedCaption,   kMainClientWidthTwips, kMainClientHeightTwips,
+    kMainClientStripPx, main_design::kControls, kMainWidestCaption,    kMainStripTooltip};
 
 }  // namespace qv

@@ -105,6 +105,11 @@ class Backend {
     // an owned window stays above its owner, also when the owner is topmost. Throws with the
     // system's message when the platform refuses.
     virtual std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) = 0;
+    // The least outer width, in pixels at the system DPI, at which the title bar shows
+    // `caption` whole: the text in the title font, the frame's sides, and room for the window
+    // icon and the title bar's buttons. 0 where the platform's title bar needs nothing beyond
+    // the design's width (it draws a caption in the size the design was made for).
+    virtual int captionFitWidth(std::string_view caption) = 0;
 
     // ---- Timers ----
 

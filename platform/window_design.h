@@ -77,6 +77,11 @@ struct WindowDesign {
     // The least client area height the program keeps below the title bar, in pixels at 96 DPI.
     int minClientStripPx = 0;
     std::span<const ControlDesign> controls;
+    // The longest caption the window shows while it runs; the title bar should have room for it.
+    // Empty: the design's width is enough.
+    std::string_view widestCaption;
+    // Shown when the pointer rests on the client area where no control lies; empty for none.
+    std::string_view tooltip;
 };
 
 }  // namespace qv

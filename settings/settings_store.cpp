@@ -32,6 +32,10 @@ const KeyInfo& info(SettingKey key) {
     return kKeys[static_cast<std::size_t>(key)];
 }
 
+std::string defaultText(SettingKey key) {
+    return integer16Text(static_cast<std::int16_t>(info(key).defaultValue));
+}
+
 }  // namespace
 
 std::string_view keyName(SettingKey key) {
@@ -50,17 +54,17 @@ std::string SettingsStore::storedText(SettingKey key) {
     if (auto text = backend_.read(kSettingsApplication, section, keyName(key)))
         return std::move(*text);
     // The default passes through the same reading as a stored text.
-    return integer16Text(static_cast<std::int16_t>(keyDefault(key)));
+    return defaultText(key);
 }
 
-std::optional<float> SettingsStore::readStoredSingle(SettingKey key) {
+std::optional<float> SettingsStore::readStoredSingle(SettingKey key, float fallback) {
     const std::string section = section_.sectionName();
     const auto text = backend_.read(kSettingsApplication, section, keyName(key));
     if (!text) return std::nullopt;
     float value = 0.0f;
     const ReadStatus r = singleReading(*text, value);
     if (r == ReadStatus::Ok) return value;
-    rejected(key, *text, r, "the single-precision range");
+    rejected(key, *text, r, "the single-precision range", singleText(fallback));
     return std::nullopt;
 }
 
@@ -69,7 +73,7 @@ float SettingsStore::readSingle(SettingKey key) {
     float value = 0.0f;
     const ReadStatus r = singleReading(text, value);
     if (r == ReadStatus::Ok) return value;
-    rejected(key, text, r, "the single-precision range");
+    rejected(key, text, r, "the single-precision range", defaultText(key));
     return static_cast<float>(keyDefault(key));
 }
 
@@ -78,21 +82,19 @@ std::int16_t SettingsStore::readInteger16(SettingKey key) {
     std::int16_t value = 0;
     const ReadStatus r = integer16Reading(text, value);
     if (r == ReadStatus::Ok) return value;
-    rejected(key, text, r, "-32768 to 32767");
+    rejected(key, text, r, "-32768 to 32767", defaultText(key));
     return static_cast<std::int16_t>(keyDefault(key));
 }
 
 void SettingsStore::rejected(SettingKey key, std::string_view text, ReadStatus why,
-                             std::string_view range) {
+                             std::string_view range, std::string_view instead) {
     std::string line(keyName(key));
     line.append(" holds ").append(quotedForReport(text));
     if (why == ReadStatus::OutOfRange)
         line.append(", which lies outside ").append(range);
     else
         line.append(", which is not a number");
-    line.append("; the default ")
-        .append(integer16Text(static_cast<std::int16_t>(keyDefault(key))))
-        .append(" is used instead");
+    line.append("; the default ").append(instead).append(" is used instead");
     warnAboutSettings(line);
 }
 

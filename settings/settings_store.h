@@ -39,8 +39,8 @@ class SettingsStore {
     // reading rejects gives the default and is reported once.
     float readSingle(SettingKey key);
     // The same for a key that is stored: std::nullopt when it is absent (nothing to report) or
-    // holds a text the reading rejects (reported once).
-    std::optional<float> readStoredSingle(SettingKey key);
+    // holds a text the reading rejects (reported once, naming `fallback` as what is used instead).
+    std::optional<float> readStoredSingle(SettingKey key, float fallback);
     // 16-bit integer reading; a rejected text gives the default, reported once.
     std::int16_t readInteger16(SettingKey key);
 
@@ -52,7 +52,8 @@ class SettingsStore {
   private:
     // The stored text, or the default as text.
     std::string storedText(SettingKey key);
-    void rejected(SettingKey key, std::string_view text, ReadStatus why, std::string_view range);
+    void rejected(SettingKey key, std::string_view text, ReadStatus why, std::string_view range,
+                  std::string_view instead);
     bool save(SettingKey key, std::string_view text);
 
     SettingsBackend& backend_;

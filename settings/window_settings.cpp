@@ -39,7 +39,7 @@ float usablePosition(SettingsStore& settings, SettingKey key, int systemDpi) {
 // A stored size the window can use; std::nullopt when there is none.
 std::optional<float> storedSize(SettingsStore& settings, SettingKey key, int systemDpi,
                                 float designed) {
-    const auto v = settings.readStoredSingle(key);
+    const auto v = settings.readStoredSingle(key, designed);
     if (!v || (std::isfinite(*v) && *v > 0.0f && withinPixels(*v, systemDpi))) return v;
     reportUnusable(key, *v, true, designed);
     return std::nullopt;
@@ -87,9 +87,18 @@ void limitToDesktop(const Backend& backend, const GeometryKeys& keys, TwipsSize&
 
 }  // namespace
 
-TwipsSize designSize(const Window& /*window*/, const GeometryKeys& keys) {
-    return {static_cast<float>(keyDefault(keys.width)),
-            static_cast<float>(keyDefault(keys.height))};
+TwipsSize designSize(const Window& window, const GeometryKeys& keys) {
+    TwipsSize size{static_cast<float>(keyDefault(keys.width)),
+                   static_cast<float>(keyDefault(keys.height))};
+    const std::string_view widest = window.design().widestCaption;
+    if (widest.empty()) return size;
+    Backend& backend = window.runtime().backend();
+    const int fitPx = backend.captionFitWidth(widest);
+    const int dpi = backend.systemDpi();
+    // Whole twips, rounded up, so that the width converts back to at least fitPx pixels.
+    const float fit = static_cast<float>(std::ceil(sizePixelsToTwips(fitPx, dpi)));
+    if (fitPx > 0 && withinPixels(fit, dpi)) size.width = std::max(size.width, fit);
+    return size;
 }
 
 TwipsSize startupSize(const Window& window, SettingsStore& settings, const GeometryKeys& keys) {

@@ -22,8 +22,8 @@ struct TwipsSize {
     float height = 0.0f;
 };
 
-// The design's size on this backend, in twips (the size keys' defaults): the one place where a
-// backend's own needs may change it.
+// The design's size on this backend, in twips: the defaults of the size keys, the width widened
+// where the backend's title bar needs more room to show the design's widest caption whole.
 TwipsSize designSize(const Window& window, const GeometryKeys& keys);
 
 // The size a window starts with: a stored size wins, limited to the desktop where the window

@@ -31,6 +31,9 @@ namespace {
 // Used only when the window manager does not answer a frame request; the real extents replace
 // it as soon as a window is mapped.
 constexpr FrameExtents kGuessedFrame{1, 1, 22, 1};
+// The window icon and three buttons (minimize, maximize, close, or a menu): window managers
+// draw each about as wide as the title bar is high.
+constexpr int kTitleBarSquares = 4;
 
 FltkPlatform* gPlatform = nullptr;
 int gSignalWriteFd = -1;
@@ -133,6 +136,14 @@ void FltkPlatform::watchTerminationSignals() {
 
 std::unique_ptr<WindowPeer> FltkPlatform::createPeer(Window& window, Window* owner) {
     return std::make_unique<FltkWindow>(*this, window, owner);
+}
+
+int FltkPlatform::captionFitWidth(std::string_view caption) {
+    if (displayLost_) return 0;
+    const int text = x11::boldUiTextWidth(display_, caption, dpi_);
+    if (text <= 0) return 0;
+    const FrameExtents f = estimatedFrame();
+    return text + f.left + f.right + kTitleBarSquares * f.top;
 }
 
 void FltkPlatform::windowDestroyed(FltkWindow* window) {

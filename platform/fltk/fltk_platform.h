@@ -40,6 +40,10 @@ class FltkPlatform : public Backend {
     int systemDpi() const override { return dpi_; }
     // Windows
     std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
+    // Window managers draw titles in fonts of their own, with up to three buttons and an icon:
+    // the caption in the desktop's bold UI font, the frame's sides, and four squares as wide
+    // as the title bar is high.
+    int captionFitWidth(std::string_view caption) override;
     // Timers: CLOCK_MONOTONIC and FLTK timeouts.
     std::int64_t monotonicMs() const override;
     void wakeAfter(std::optional<std::int64_t> ms) override;

@@ -31,6 +31,9 @@ FltkWindow::FltkWindow(FltkPlatform& platform, Window& window, Window* owner)
     // NOTE: FLTK keeps the pointer, not a copy; the name is a string literal, so it outlives
     // every window and ends in a terminator.
     native_->xclass(kProgramName.data());
+    // The client area's hint, shown by FLTK after its hover delay below the pointer; the
+    // design's text is a literal too, so FLTK may keep the pointer.
+    if (!d.tooltip.empty()) native_->tooltip(d.tooltip.data());
     const auto& icons = platform_.icons();
     if (!icons.empty())
         native_->icons(const_cast<const Fl_RGB_Image**>(icons.data()),

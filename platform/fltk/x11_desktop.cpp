@@ -1,6 +1,7 @@
 #include "platform/fltk/x11_desktop.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xft/Xft.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 
@@ -191,6 +192,27 @@ std::vector<Monitor> monitors(Display* display, int dpi) {
         m.work = cut.width > 0 ? cut : m.full;
     }
     return out;
+}
+
+int boldUiTextWidth(Display* display, std::string_view text, int dpi) {
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif:bold"));
+    if (!pattern) return 0;
+    // The program's DPI, not the one Xft would work out from the screen's millimetres.
+    FcPatternAddDouble(pattern, FC_DPI, dpi);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = XftFontMatch(display, DefaultScreen(display), pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!match) return 0;
+    XftFont* font = XftFontOpenPattern(display, match);  // owns `match` once open
+    if (!font) {
+        FcPatternDestroy(match);
+        return 0;
+    }
+    XGlyphInfo extents{};
+    XftTextExtentsUtf8(display, font, reinterpret_cast<const FcChar8*>(text.data()),
+                       static_cast<int>(text.size()), &extents);
+    XftFontClose(display, font);
+    return std::max(0, static_cast<int>(extents.xOff));
 }
 
 std::optional<int> xftDpi(std::string_view resources) {

@@ -45,6 +45,11 @@ void raise(Display* display, ::Window window);
 // area (_NET_WORKAREA) is cut to each monitor.
 std::vector<Monitor> monitors(Display* display, int dpi);
 
+// How many pixels `text` (UTF-8) takes in the desktop's bold UI font at `dpi`: fontconfig's
+// sans-serif, bold, at its default size (12 points unless the user set another); 0 when no
+// font can be had.
+int boldUiTextWidth(Display* display, std::string_view text, int dpi);
+
 // The value of Xft.dpi in an X resource string (as XResourceManagerString gives it), or none
 // when it is absent or not a usable number.
 std::optional<int> xftDpi(std::string_view resources);

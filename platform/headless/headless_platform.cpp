@@ -24,6 +24,16 @@ std::unique_ptr<WindowPeer> HeadlessPlatform::createPeer(Window& window, Window*
     return peer;
 }
 
+int HeadlessPlatform::captionFitWidth(std::string_view caption) {
+    if (titleCharWidthAt96_ == 0) return 0;
+    const FrameExtents f{
+        scaleFrom96(frameAt96_.left, systemDpi_), scaleFrom96(frameAt96_.right, systemDpi_),
+        scaleFrom96(frameAt96_.top, systemDpi_), scaleFrom96(frameAt96_.bottom, systemDpi_)};
+    const int text =
+        static_cast<int>(caption.size()) * scaleFrom96(titleCharWidthAt96_, systemDpi_);
+    return text + f.left + f.right + 4 * f.top;
+}
+
 WindowHandle HeadlessPlatform::foregroundWindow() {
     orderCalls_.push_back({OrderCall::Foreground, 0, false});
     return foreground_;

@@ -44,6 +44,9 @@ class HeadlessPlatform : public Backend {
     // As Windows by default; a test of the X11 rule turns it off.
     bool limitsWindowSize() const override { return limitsWindowSize_; }
     std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
+    // A title bar whose font draws every character setTitleCharWidth() pixels wide, with the
+    // frame's sides, an icon and three buttons as wide as the title bar is high.
+    int captionFitWidth(std::string_view caption) override;
     std::int64_t monotonicMs() const override { return clock_.nowMs(); }
     void wakeAfter(std::optional<std::int64_t>) override {}  // advance() finds the due timers
     // The window-order calls are recorded, and applied to the simulated z-order.
@@ -71,6 +74,9 @@ class HeadlessPlatform : public Backend {
     void setLimitsWindowSize(bool limits) { limitsWindowSize_ = limits; }
     // A desktop out of memory: showing a window fails, as an X server's BadAlloc makes it.
     void setRefusesWindows(bool refuses) { refusesWindows_ = refuses; }
+    // The title font's width of a character in pixels at 96 DPI; 0 (the start) for a title bar
+    // that shows any caption within the design's width.
+    void setTitleCharWidth(int pixelsAt96) { titleCharWidthAt96_ = pixelsAt96; }
     // Another program's window, for the keeper to push around.
     WindowHandle createForeignWindow(bool topmost);
     void setForeground(WindowHandle window) { foreground_ = window; }
@@ -111,6 +117,7 @@ class HeadlessPlatform : public Backend {
     int systemDpi_ = kDefaultDpi;
     bool limitsWindowSize_ = true;
     bool refusesWindows_ = false;
+    int titleCharWidthAt96_ = 0;
     FrameExtents frameAt96_{3, 3, 22, 3};  // scaled with the window's DPI
     std::vector<HeadlessWindow*> windows_;
     std::map<WindowHandle, bool> topmost_;  // every window's topmost state, foreign ones too

@@ -49,6 +49,9 @@ class Win32Platform final : public Backend {
     int systemDpi() const override;
     // Windows
     std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
+    // The design's width shows the caption: the title bar has a close button only, and its
+    // font scales with the DPI as the design's twips do.
+    int captionFitWidth(std::string_view) override { return 0; }
     // Timers: the performance counter, and one window timer.
     std::int64_t monotonicMs() const override;
     void wakeAfter(std::optional<std::int64_t> ms) override;

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_window.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -36,13 +38,45 @@ Win32Window::Win32Window(Win32Platform& platform, Window& window, Window* owner)
         DestroyWindow(hwnd_);
         throw;
     }
+    addTooltip();
     platform_.windowCreated(this);
+}
+
+void Win32Window::addTooltip() {
+    const std::string_view text = window_.design().tooltip;
+    if (text.empty()) return;
+    tooltipText_ = wideFromNarrow(text);
+    // It shows after the system's hover delay below the pointer, and hides on a click, so a
+    // double-click reaches the window as before.
+    // NOTE: neither owned by the window nor created topmost (the control makes itself topmost
+    // as it shows): under Wine a window that owns a tooltip no longer takes the topmost state
+    // from SetWindowPos, and a hidden topmost tooltip puts the About window below its topmost
+    // owner. The window destroys it itself.
+    tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                               nullptr, platform_.instance(), nullptr);
+    if (!tooltip_) {
+        HandlerGuard::instance().warnOnce(lastErrorLine("CreateWindowExW (tooltip)"));
+        return;
+    }
+    // The whole client area is the tool: TTF_IDISHWND names it by the window's handle, and
+    // TTF_SUBCLASS lets the tooltip see the window's mouse messages by itself.
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+    tool.lpszText = tooltipText_.data();
+    if (!SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
+        HandlerGuard::instance().warnOnce("the tooltip of " + std::string(window_.design().name) +
+                                          " could not be added (TTM_ADDTOOLW)");
 }
 
 Win32Window::~Win32Window() {
     platform_.windowDestroyed(this);
     // Messages sent while the window goes (WM_DESTROY and the like) no longer reach this object.
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    if (tooltip_) DestroyWindow(tooltip_);
     DestroyWindow(hwnd_);
 }
 
@@ -259,6 +293,8 @@ void Win32Window::show() {
 }
 
 void Win32Window::setInputEnabled(bool enabled) {
+    // The hint to double-click means nothing while the window takes no input.
+    if (tooltip_) SendMessageW(tooltip_, TTM_ACTIVATE, enabled ? TRUE : FALSE, 0);
     EnableWindow(hwnd_, enabled ? TRUE : FALSE);
 }
 

@@ -57,12 +57,17 @@ class Win32Window final : public WindowPeer {
     void onDpiChanged(const RECT& suggested) noexcept;
     UINT dpi() const noexcept;
     void rememberFocus() noexcept;
+    void addTooltip();
 
     Win32Platform& platform_;
     Window& window_;
     HWND hwnd_ = nullptr;
     NativeControls controls_;
     std::wstring caption_;
+    // The client area's hint, destroyed with the window; the tooltip control keeps a pointer
+    // to the text.
+    HWND tooltip_ = nullptr;
+    std::wstring tooltipText_;
     bool shown_ = false;
 };
 

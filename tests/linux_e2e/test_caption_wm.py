@@ -1,0 +1,212 @@
+"""The whole running caption in the title bars of real window managers: openbox, xfwm4 and icewm
+on private Xvfb displays at 96 and 144 DPI (Xft.dpi), with the Linux program ($QV_TICKSPAN) run
+in a time namespace whose clock has been going for nearly 10000 days. The title bar is read off
+the screen with OCR and must hold the whole caption, days included."""
+
+import ctypes
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import title_ocr  # noqa: E402
+import xdisplay  # noqa: E402
+from xdisplay import wait_for  # noqa: E402
+
+BINARY = os.environ.get("QV_TICKSPAN", "")
+SHOTS = os.path.join(os.environ.get("QV_BUILD_DIR", tempfile.gettempdir()), "screenshots",
+                     "caption")
+TOOLS = ["Xvfb", "xrdb", "openbox", "xfwm4", "icewm", "dbus-run-session", "unshare", "xdotool",
+         "xprop", "xwininfo", "import"] + title_ocr.TOOLS
+RUNNING = re.compile(r"^QV-TICKSPAN: (\d+)d, \d+h, \d+m, \d+s$")
+WHITELIST = "QVTICKSPAN-:0123456789dhms, "
+# 9999 days, 23 hours and 58 minutes: the widest figures the caption shows, for two minutes.
+UPTIME_S = ((9999 * 24 + 23) * 60 + 58) * 60
+# How long the title may take to show the caption whole: a few OCR rounds.
+READ_TIMEOUT_S = 10
+# At 144 DPI the title font is 1.5 times as high as at 96; well below that, it did not grow.
+LEAST_GROWTH = 1.3
+
+
+def children(pid):
+    try:
+        with open(f"/proc/{pid}/task/{pid}/children") as f:
+            return [int(c) for c in f.read().split()]
+    except OSError:
+        return []
+
+
+def stop(proc):
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+class WindowManagerDesktop:
+    """Xvfb at a DPI with one window manager on it."""
+
+    def __init__(self, wm, dpi):
+        self.procs = []
+        self.runners = []  # processes that run another one and end with it
+        self.home = tempfile.mkdtemp(prefix=f"qv-{wm}-{dpi}-")
+        try:
+            self._start(wm, dpi)
+        except BaseException:
+            self.close()
+            raise
+
+    def _start(self, wm, dpi):
+        xvfb, number = xdisplay.start_xvfb(1280, 800)
+        self.procs.append(xvfb)
+        self.env = dict(os.environ, DISPLAY=f":{number}", HOME=self.home,
+                        XDG_CONFIG_HOME=os.path.join(self.home, "config"), NO_AT_BRIDGE="1")
+        # NOTE: Xvfb resets itself, resources included, whenever its last client leaves; a
+        # connection held here keeps xrdb's Xft.dpi for the window manager and the program.
+        xlib = ctypes.CDLL("libX11.so.6")
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        self.hold = xlib.XOpenDisplay(self.env["DISPLAY"].encode())
+        if not self.hold:
+            raise AssertionError("cannot connect to " + self.env["DISPLAY"])
+        subprocess.run(["xrdb", "-nocpp", "-merge"], input=f"Xft.dpi: {dpi}\n", text=True,
+                       env=self.env, check=True, timeout=20)
+        command = {"openbox": ["openbox", "--sm-disable"],
+                   "xfwm4": ["dbus-run-session", "--", "xfwm4", "--compositor=off"],
+                   "icewm": ["icewm"]}[wm]
+        self.wm = subprocess.Popen(command, env=self.env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.procs.append(self.wm)
+        if wm == "xfwm4":
+            self.runners.append(self.wm)
+        wait_for(self._wm_ready, 20, what=f"{wm} on {self.env['DISPLAY']}")
+
+    def _wm_ready(self):
+        if self.wm.poll() is not None:
+            raise AssertionError(f"the window manager ended with {self.wm.returncode}")
+        return "window id" in self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK")
+
+    def x(self, *args):
+        return subprocess.run(args, env=self.env, capture_output=True, text=True,
+                              timeout=30).stdout
+
+    def close(self):
+        for p in reversed(self.procs):
+            # dbus-run-session and unshare end once the program they run has ended (unshare
+            # ignores SIGTERM itself); nothing else runs under them.
+            for child in children(p.pid) if p in self.runners else []:
+                try:
+                    os.kill(child, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+            stop(p)
+        shutil.rmtree(self.home, ignore_errors=True)
+
+
+class TitleShot:
+    """The main window's title bar as the screen shows it, with the captions it held around the
+    screenshot."""
+
+    def __init__(self, desktop, wid, path):
+        self.before = self._caption(desktop, wid)
+        desktop.x("import", "-window", "root", path)
+        self.after = self._caption(desktop, wid)
+        self.path = path
+        left, right, top, _ = [int(v) for v in re.findall(
+            r"\d+", desktop.x("xprop", "-id", wid, "_NET_FRAME_EXTENTS").split("=")[1])]
+        info = desktop.x("xwininfo", "-id", wid)
+        field = lambda name: int(re.search(name + r":\s+(-?\d+)", info).group(1))
+        self.bar = (field("Absolute upper-left X") - left, field("Absolute upper-left Y") - top,
+                    field("Width") + left + right, top)
+
+    @staticmethod
+    def _caption(desktop, wid):
+        m = re.search(r'= "(.*)"', desktop.x("xprop", "-id", wid, "_NET_WM_NAME"))
+        return m.group(1) if m else ""
+
+
+class CaptionInTitleBarsTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        xdisplay.require_tools(TOOLS)
+        if not os.access(BINARY, os.X_OK):
+            raise AssertionError(f"QV_TICKSPAN does not name the program: {BINARY!r}")
+        os.makedirs(SHOTS, exist_ok=True)
+
+    def start_program(self, desktop):
+        offset = UPTIME_S - int(time.clock_gettime(time.CLOCK_BOOTTIME))
+        # NOTE: a time namespace takes effect in the children of the process that made it.
+        prefix = [] if os.geteuid() == 0 else ["--user", "--map-root-user"]
+        app = subprocess.Popen(["unshare", *prefix, "--time", "--boottime", str(offset),
+                                "--fork", "--kill-child", BINARY], env=desktop.env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        desktop.procs.append(app)
+        desktop.runners.append(app)
+
+        def main_window():
+            if app.poll() is not None:
+                raise AssertionError(f"the program ended with {app.returncode}")
+            found = desktop.x("xdotool", "search", "--onlyvisible", "--name", "^QV-TICKSPAN: ")
+            return found.split()[0] if found.split() else None
+
+        wid = wait_for(main_window, 15, what="the main window")
+        wait_for(lambda: "=" in desktop.x("xprop", "-id", wid, "_NET_FRAME_EXTENTS"), 10,
+                 what="the frame extents")
+        days = wait_for(lambda: RUNNING.match(TitleShot._caption(desktop, wid)), 10,
+                        what="the running caption")
+        self.assertEqual(days.group(1), "9999", "the time namespace's uptime")
+        return wid
+
+    def read_title(self, wm, dpi):
+        """(the title font's height in pixels, None once the title bar has shown the whole
+        caption or else what it showed)."""
+        desktop = WindowManagerDesktop(wm, dpi)
+        try:
+            wid = self.start_program(desktop)
+            path = os.path.join(SHOTS, f"{wm}-{dpi}.png")
+            deadline = time.monotonic() + READ_TIMEOUT_S
+            while True:
+                shot = TitleShot(desktop, wid, path)
+                whole, seen = title_ocr.shows_whole(path, shot.bar, [shot.before, shot.after],
+                                                    WHITELIST)
+                if whole or time.monotonic() > deadline:
+                    break
+            height = title_ocr.word_height(path, shot.bar, "TICKSPAN", WHITELIST)
+            self.assertIsNotNone(height, f"no title read in {shot.bar} of {path}: {seen}")
+            return height, None if whole else (
+                f"{wm} at {dpi} DPI shows no whole caption: {shot.before!r} was read as "
+                f"{seen} in {shot.bar} of {path}")
+        finally:
+            desktop.close()
+
+    def check_both_dpis(self, wm):
+        low, cut_low = self.read_title(wm, 96)
+        high, cut_high = self.read_title(wm, 144)
+        # First: the window manager's title font really grows with Xft.dpi.
+        self.assertGreaterEqual(high / low, LEAST_GROWTH,
+                                f"{wm}'s title font does not grow at 144 DPI: {low} -> {high}")
+        self.assertIsNone(cut_low)
+        self.assertIsNone(cut_high)
+
+    def test_openbox(self):
+        self.check_both_dpis("openbox")
+
+    def test_xfwm4(self):
+        self.check_both_dpis("xfwm4")
+
+    def test_icewm(self):
+        # Its default theme keeps a 21-pixel title bar, which clips its own larger font at
+        # 144 DPI.
+        self.assertIsNone(self.read_title("icewm", 96)[1])
+
+
+if __name__ == "__main__":
+    unittest.main()
