@@ -23,7 +23,8 @@ constexpr std::array<ControlDesign, 4> kShuffledControls{{
     designControl(ControlKind::Label, "hidden", "H", 0, 0, 600, 300, 0, false),
     designControl(ControlKind::PushButton, "first", "A", 300, 600, 600, 300, 0),
 }};
-constexpr WindowDesign kShuffledDesign{"SHUFFLED", "Shuffled", 3000, 1500, 0, kShuffledControls};
+constexpr WindowDesign kShuffledDesign{"SHUFFLED", "Shuffled",        3000, 1500,
+                                       0,          kShuffledControls, {},   {}};
 
 struct ShuffledWindow {
     HeadlessPlatform platform;
