@@ -58,6 +58,10 @@ void endOfSession(Runtime& runtime) noexcept {
     HandlerGuard::instance().run("end of session", [&] { runtime.endSession(); });
 }
 
+void screenVisibility(Runtime& runtime, bool visible) noexcept {
+    HandlerGuard::instance().run("screen", [&] { runtime.scheduler_.setScreenVisible(visible); });
+}
+
 }  // namespace input
 
 }  // namespace qv

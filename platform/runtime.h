@@ -33,6 +33,7 @@ class Runtime {
     friend class Window;
     friend void input::timerDue(Runtime&) noexcept;
     friend void input::endOfSession(Runtime&) noexcept;
+    friend void input::screenVisibility(Runtime&, bool) noexcept;
 
     void endSession();
     void startupClosed();

@@ -55,11 +55,15 @@ HeadlessWindow* HeadlessPlatform::peerOf(const Window& window) const {
 void HeadlessPlatform::advance(std::int64_t ms) {
     if (!runtime_) return;
     HeadlessLoop loop(clock_, runtime_->scheduler());
-    loop.advance(ms);
+    wakeUps_ += loop.advance(ms);
 }
 
 void HeadlessPlatform::endSession() {
     if (runtime_) input::endOfSession(*runtime_);
+}
+
+void HeadlessPlatform::setScreenVisible(bool visible) {
+    if (runtime_) input::screenVisibility(*runtime_, visible);
 }
 
 int HeadlessPlatform::windowDpi(const Window& window) const {
