@@ -128,15 +128,19 @@ struct Desktop {
 TEST(ScreenOff, TheProgramWakesOnceASecondAndShowsTheCurrentSecondWhenTheScreenIsBack) {
     Desktop d;
     ASSERT_EQ(d.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 36s");
+    HeadlessWindow& peer = *d.platform.peerOf(d.program->main);
+    const int pushes = peer.captionPushes();
     d.platform.setScreenVisible(false);
     EXPECT_LE(d.wakeUpsOver(10'000), 10) << "steps and keeper share one wake-up a second";
-    EXPECT_EQ(d.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 46s");
+    EXPECT_EQ(d.program->main.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 46s") << "the steps ran";
+    EXPECT_EQ(peer.captionPushes(), pushes) << "a title nobody can see is not pushed";
     // The uptime second turns at 221 ms past each whole second of the clock: at 10 500 ms the
-    // caption rested at 46 s, while 47 s have begun.
+    // steps rested at 46 s, while 47 s have begun.
     d.platform.advance(490);
-    EXPECT_EQ(d.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 46s");
+    EXPECT_EQ(d.program->main.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 46s");
     d.platform.setScreenVisible(true);
     EXPECT_EQ(d.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 47s") << "at once, before any wake-up";
+    EXPECT_EQ(peer.captionPushes(), pushes + 1) << "once, fresh";
     EXPECT_EQ(d.wakeUpsOver(100), 10) << "the normal resolution is back";
 }
 
@@ -147,16 +151,19 @@ TEST(ScreenOff, TheAboutWindowStillStopsAndStartsTheUptimeGroup) {
     ASSERT_TRUE(d.platform.doubleClickAt(d.program->main, client.width / 2, client.height / 2));
     ASSERT_TRUE(d.platform.clickControl(d.program->about, "AUTOSTART_TICKBOX"));
     EXPECT_TRUE(d.sixEnabled(false));
-    EXPECT_EQ(d.caption(), kDisabledTitle);
+    EXPECT_EQ(d.program->main.caption(), kDisabledTitle);
+    EXPECT_EQ(d.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 36s") << "held while nobody can see it";
     d.platform.setScreenVisible(true);
+    EXPECT_EQ(d.caption(), kDisabledTitle) << "the held title, though no timer ran";
     d.platform.advance(3000);
-    EXPECT_EQ(d.caption(), kDisabledTitle) << "the pass runs no disabled timer";
+    EXPECT_EQ(d.caption(), kDisabledTitle);
 
     d.platform.setScreenVisible(false);
     ASSERT_TRUE(d.platform.clickControl(d.program->about, "AUTOSTART_TICKBOX"));
     EXPECT_TRUE(d.sixEnabled(true));
     d.platform.advance(980);
-    EXPECT_EQ(d.caption(), kDisabledTitle) << "enabled while resting: the first tick waits";
+    EXPECT_EQ(d.program->main.caption(), kDisabledTitle) << "enabled while resting: the first "
+                                                            "tick waits for the next second";
     d.platform.setScreenVisible(true);
     EXPECT_EQ(d.caption(), "QV-TICKSPAN: 1d, 10h, 17m, 40s");
 }
