@@ -619,11 +619,26 @@ def write_saver_results(runs, seconds, after):
     print((RESULTS / "desktop-saver.md").read_text())
 
 
+def keeper_cleared(env, workdir):
+    folder = Path(env["XDG_CONFIG_HOME"]) / "QV_TKS"
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / "settings.ini").write_text("[qv-tickspan]\nAlwaysOnTop_TICKBOX=0\n")
+
+
+def saver_subjects():
+    """The Linux program as it starts first (Always On Top ticked: its keeper asks the window
+    manager once a second) and with that option cleared, beside conky and xclock."""
+    out = subjects(True)
+    cleared = dict(out[0], name="linux-cleared", prepare=keeper_cleared,
+                   label="qv-tickspan (Linux), Always On Top cleared")
+    return out[:1] + [cleared] + out[1:]
+
+
 def saver_runs(desk, args):
     runs = []
     for i in range(args.runs):
         run = []
-        for s in subjects(True):
+        for s in saver_subjects():
             if args.only and s["name"] not in args.only:
                 continue
             print(f"saver run {i + 1}/{args.runs}: {s['label']}", file=sys.stderr)
@@ -643,7 +658,7 @@ def main():
     ap.add_argument("--skip-wine", action="store_true")
     ap.add_argument("--saver-seconds", type=int, default=30,
                     help="length of the screen-saver phase (0: none)")
-    ap.add_argument("--saver-after", type=int, default=10,
+    ap.add_argument("--saver-after", type=int, default=30,
                     help="seconds watched after the screen saver ends")
     ap.add_argument("--saver-only", action="store_true",
                     help="run only the screen-saver phase and write its results")
