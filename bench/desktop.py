@@ -51,6 +51,8 @@ class Desktop:
         self.name = f":{number}"
         self.env = dict(os.environ, DISPLAY=self.name)
         self.openbox = xdisplay.start_openbox(self.env)
+        # The screen saver starts only when a phase asks for it, never after ten idle minutes.
+        xset(self, "off")
         return self
 
     def __exit__(self, *exc):
@@ -60,6 +62,10 @@ class Desktop:
                 p.wait(5)
             except subprocess.TimeoutExpired:
                 p.kill()
+
+
+def xset(desk, command):
+    subprocess.run(["xset", "s", command], env=desk.env, check=True)
 
 
 def tagged_pids(tag):
@@ -498,6 +504,149 @@ unset multiplot
     print((RESULTS / "desktop.md").read_text())
 
 
+def measure_saver(desk, subject, seconds, warmup, after):
+    """The subject with the X screen saver active for `seconds`, then `after` seconds more with
+    it ended: CPU and wake-ups under the saver; how soon the display changed after it ended and
+    whether that change showed the current second; the lag of the later changes."""
+    tag = f"{subject['name']}-saver-{os.getpid()}-{time.monotonic_ns()}"
+    env = dict(desk.env, **subject.get("env", {}))
+    env[MARKER] = tag
+    workdir = Path(tempfile.mkdtemp(prefix="qv-bench-"))
+    env.setdefault("XDG_CONFIG_HOME", str(workdir / "config"))
+    if "prepare" in subject:
+        subject["prepare"](env, workdir)
+    proc = subprocess.Popen(subject["argv"](workdir), env=env, cwd=workdir,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True)
+    disp = display.Display(desk.name)
+    try:
+        window = find_window(disp, subject["match"], subject.get("find_timeout", 20))
+        if window is None:
+            raise RuntimeError(f"{subject['name']}: no window appeared")
+        time.sleep(warmup)
+        watcher = Watcher(desk.name, window.id, subject["kind"] != "caption")
+        watcher.start()
+        xset(desk, "activate")
+        time.sleep(1.0)
+        before = sample(tag)
+        t0 = time.monotonic()
+        time.sleep(seconds)
+        after_sample = sample(tag)
+        elapsed = time.monotonic() - t0
+        ended = boottime()
+        xset(desk, "reset")
+        time.sleep(after)
+        watcher.stop_flag.set()
+        watcher.join(2)
+        return saver_figures(subject, watcher.events, ended, before, after_sample, elapsed)
+    finally:
+        xset(desk, "reset")
+        disp.close()
+        stop_tagged(proc, tag)
+        shutil.rmtree(workdir, ignore_errors=True)
+
+
+def saver_figures(subject, events, ended, before, after, elapsed):
+    cpu = sum(after[p][0] - before.get(p, (0, 0, 0))[0] for p in after)
+    switches = sum(after[p][1] - before.get(p, (0, 0, 0))[1] for p in after)
+    scheduled = sum(after[p][2] - before.get(p, (0, 0, 0))[2] for p in after)
+    later = [e for e in events if e[0] >= ended]
+    if subject["kind"] != "caption":
+        later = coalesce(later)
+    first_ms = (later[0][0] - ended) * 1000.0 if later else float("nan")
+    current = None
+    if later and subject["kind"] == "caption":
+        m = TITLE_RE.match(later[0][2] or "")
+        now = later[0][3] if subject.get("clock") == "raw" else later[0][0]
+        if m:
+            d, h, mi, s = map(int, m.groups())
+            current = d * 86400 + h * 3600 + mi * 60 + s == int(now)
+    if subject["kind"] == "caption":
+        lags = caption_lags(later[1:], subject.get("clock", "boot"))
+    else:
+        clock = (lambda e: e[0]) if subject["kind"] == "uptime-text" else (lambda e: e[1])
+        lags = [(clock(e) % 1.0) * 1000.0 for e in later[1:]]
+    return {
+        "program": subject["label"],
+        "cpu_percent": 100.0 * cpu / elapsed,
+        "cpu_sched_percent": 100.0 * scheduled / elapsed,
+        "switches_per_s": switches / elapsed,
+        "first_change_ms": first_ms,
+        "first_change_current": current,
+        "lag_median_ms": statistics.median(lags) if lags else float("nan"),
+        "lag_p99_ms": percentile(lags, 99),
+        "lag_samples": len(lags),
+    }
+
+
+SAVER_COLUMNS = [
+    ("cpu_percent", "CPU under the saver, % of a core (stat)", "{:.3f}"),
+    ("cpu_sched_percent", "CPU under the saver, % (schedstat)", "{:.3f}"),
+    ("switches_per_s", "wake-ups/s under the saver", "{:.2f}"),
+    ("first_change_ms", "first change after it ends, ms", "{:.1f}"),
+    ("lag_median_ms", "lag median after, ms", "{:.1f}"),
+    ("lag_p99_ms", "lag p99 after, ms", "{:.1f}"),
+]
+
+
+def write_saver_results(runs, seconds, after):
+    (RESULTS / "desktop-saver.json").write_text(json.dumps(
+        {"runs": runs, "seconds": seconds, "after": after}, indent=2))
+    programs = [r["program"] for r in runs[0]]
+    lines = [
+        f"Screen-saver phase: medians of {len(runs)} runs on a private Xvfb + openbox display "
+        f"(2-core machine). Each program runs alone: after the warm-up the X screen saver is "
+        f"activated (`xset s activate`), CPU and voluntary context switches (wake-ups) are "
+        f"measured over {seconds} s, then the saver is ended (`xset s reset`) and the display "
+        f"is watched for {after} s more. \"First change\" is the time from the saver's end to "
+        f"the first change the X server reports; the lag after is that of the later changes, "
+        f"as in the table above.",
+        "",
+        "| program | " + " | ".join(title for _, title, _ in SAVER_COLUMNS) + " |",
+        "|---" * (len(SAVER_COLUMNS) + 1) + "|",
+    ]
+    for p in programs:
+        rows = [r for run in runs for r in run if r["program"] == p]
+        cells = [fmt.format(statistics.median(r[k] for r in rows)) for k, _, fmt in SAVER_COLUMNS]
+        lines.append(f"| {p} | " + " | ".join(cells) + " |")
+    current = [r["first_change_current"] for run in runs for r in run
+               if r["first_change_current"] is not None]
+    if current:
+        lines.append("")
+        lines.append(f"- The first caption after the saver ended showed the current second in "
+                     f"{sum(current)} of {len(current)} runs.")
+    (RESULTS / "desktop-saver.md").write_text("\n".join(lines) + "\n")
+    print((RESULTS / "desktop-saver.md").read_text())
+
+
+def keeper_cleared(env, workdir):
+    folder = Path(env["XDG_CONFIG_HOME"]) / "QV_TKS"
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / "settings.ini").write_text("[qv-tickspan]\nAlwaysOnTop_TICKBOX=0\n")
+
+
+def saver_subjects():
+    """The Linux program as it starts first (Always On Top ticked: its keeper asks the window
+    manager once a second) and with that option cleared, beside conky and xclock."""
+    out = subjects(True)
+    cleared = dict(out[0], name="linux-cleared", prepare=keeper_cleared,
+                   label="qv-tickspan (Linux), Always On Top cleared")
+    return out[:1] + [cleared] + out[1:]
+
+
+def saver_runs(desk, args):
+    runs = []
+    for i in range(args.runs):
+        run = []
+        for s in saver_subjects():
+            if args.only and s["name"] not in args.only:
+                continue
+            print(f"saver run {i + 1}/{args.runs}: {s['label']}", file=sys.stderr)
+            run.append(measure_saver(desk, s, args.saver_seconds, args.warmup, args.saver_after))
+        runs.append(run)
+    return runs
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--seconds", type=int, default=30)
@@ -507,6 +656,12 @@ def main():
     ap.add_argument("--keep-soak", action="store_true",
                     help="without --soak, keep the memory figures of the last results")
     ap.add_argument("--skip-wine", action="store_true")
+    ap.add_argument("--saver-seconds", type=int, default=30,
+                    help="length of the screen-saver phase (0: none)")
+    ap.add_argument("--saver-after", type=int, default=30,
+                    help="seconds watched after the screen saver ends")
+    ap.add_argument("--saver-only", action="store_true",
+                    help="run only the screen-saver phase and write its results")
     ap.add_argument("--replot", action="store_true",
                     help="rewrite the table and chart from bench/results/desktop.json")
     ap.add_argument("--only", action="append", help="measure only these subjects (linux, wine, "
@@ -518,6 +673,14 @@ def main():
         write_results(saved["runs"], saved["startup_ms"], tuple(growth) if growth else None,
                       saved["sizes"], saved["seconds"])
         return
+    if args.saver_only:
+        with Desktop() as desk:
+            saver = saver_runs(desk, args)
+        if args.only:
+            print(json.dumps(saver, indent=2))
+        else:
+            write_saver_results(saver, args.saver_seconds, args.saver_after)
+        return
     runs = []
     with Desktop() as desk:
         for i in range(args.runs):
@@ -528,8 +691,9 @@ def main():
                 print(f"run {i + 1}/{args.runs}: {s['label']}", file=sys.stderr)
                 run.append(measure(desk, s, args.seconds, args.warmup))
             runs.append(run)
+        saver = saver_runs(desk, args) if args.saver_seconds > 0 else None
         if args.only:
-            print(json.dumps(runs, indent=2))
+            print(json.dumps(runs + (saver or []), indent=2))
             return
         startup = {"Linux": startup_ms(desk, [str(LINUX_EXE)], {}, 10)}
         growth = None
@@ -543,6 +707,8 @@ def main():
     if WINDOWS_EXE.exists():
         sizes["qv-tickspan.exe"] = WINDOWS_EXE.stat().st_size
     write_results(runs, startup, growth, sizes, args.seconds)
+    if saver:
+        write_saver_results(saver, args.saver_seconds, args.saver_after)
 
 
 if __name__ == "__main__":

@@ -157,6 +157,11 @@ void timerDue(Runtime& runtime) noexcept;
 // The session ends (logging off, shutting down, a termination signal, the display gone): every
 // open window closes, newest first, and saves as on the user's close; then the loop quits.
 void endOfSession(Runtime& runtime) noexcept;
+// Whether anyone can see the screen: false while the screen saver runs or the monitors are
+// powered down. A backend that can tell reports each change; one that cannot never calls it, and
+// the core takes the screen as visible. While it is not visible the timers tick at most once a
+// second (platform/timer_scheduler.h).
+void screenVisibility(Runtime& runtime, bool visible) noexcept;
 
 // The session may end soon (Windows asks with WM_QUERYENDSESSION, and another program may still
 // refuse): every open window saves as on the user's close, and stays open.

@@ -76,6 +76,16 @@ void endOfSession(Runtime& runtime) noexcept {
     HandlerGuard::instance().run("end of session", [&] { runtime.endSession(); });
 }
 
+void screenVisibility(Runtime& runtime, bool visible) noexcept {
+    HandlerGuard::instance().run("screen", [&] {
+        // The timers' pass comes first, so that a title it refreshes is pushed once, fresh.
+        runtime.scheduler_.setScreenVisible(visible);
+        if (!visible) return;
+        for (Window* w : runtime.open_)
+            if (w->captionHeld_) w->pushCaption();
+    });
+}
+
 }  // namespace input
 
 }  // namespace qv

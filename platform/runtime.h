@@ -34,6 +34,7 @@ class Runtime {
     friend void input::timerDue(Runtime&) noexcept;
     friend void input::endOfSession(Runtime&) noexcept;
     friend void input::sessionMayEnd(Runtime&) noexcept;
+    friend void input::screenVisibility(Runtime&, bool) noexcept;
 
     void endSession();
     void saveSession();

@@ -6,6 +6,20 @@
 
 namespace qv {
 
+namespace {
+
+std::int64_t floorTo(std::int64_t ms, std::int64_t step) {
+    std::int64_t q = ms / step;
+    if (ms % step < 0) --q;
+    return q * step;
+}
+
+std::int64_t ceilTo(std::int64_t ms, std::int64_t step) {
+    return -floorTo(-ms, step);
+}
+
+}  // namespace
+
 void Timer::setPeriod(std::int64_t periodMs) {
     periodMs_ = std::max<std::int64_t>(0, periodMs);
     if (enabled_) owner_->armFromNow(*this);
@@ -29,12 +43,18 @@ void TimerScheduler::setGroupEnabled(std::span<Timer* const> order, bool enabled
     for (Timer* t : order) t->setEnabled(enabled);
 }
 
-std::int64_t TimerScheduler::effectivePeriod(std::int64_t periodMs) {
-    return std::max(periodMs, kTimerResolutionMs);
+void TimerScheduler::arm(Timer& t) const {
+    if (visible_) {
+        t.dueMs_ = t.startMs_ + std::max(t.periodMs_, kTimerResolutionMs);
+    } else {
+        t.dueMs_ =
+            ceilTo(t.startMs_ + std::max(t.periodMs_, kRestingResolutionMs), kRestingResolutionMs);
+    }
 }
 
 void TimerScheduler::armFromNow(Timer& t) {
-    t.dueMs_ = nowMs_() + effectivePeriod(t.periodMs_);
+    t.startMs_ = nowMs_();
+    arm(t);
 }
 
 void TimerScheduler::changed() {
@@ -45,13 +65,26 @@ void TimerScheduler::runDue() {
     if (running_) return;
     running_ = true;
     const std::int64_t now = nowMs_();
+    // A late wake-up while resting counts from the whole second it was meant for, so that the
+    // timers stay on the shared second and a late one is not pushed a second further.
+    const std::int64_t start = visible_ ? now : floorTo(now, kRestingResolutionMs);
     for (Timer& t : timers_) {
         // A handler may disable a later timer, or enable one: test each at its turn.
         if (!t.enabled_ || t.periodMs_ <= 0 || t.dueMs_ > now) continue;
-        t.dueMs_ = now + effectivePeriod(t.periodMs_);
+        t.startMs_ = start;
+        arm(t);
         HandlerGuard::instance().run(t.name_, t.handler_);
     }
     running_ = false;
+}
+
+void TimerScheduler::setScreenVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    for (Timer& t : timers_)
+        if (t.enabled_) arm(t);
+    if (visible_) runDue();
+    changed();
 }
 
 std::optional<std::int64_t> TimerScheduler::msUntilNextDue() const {

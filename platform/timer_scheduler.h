@@ -5,6 +5,11 @@
 // fire once per resolution step, as a 1 ms window timer does on Windows. A backend only supplies
 // a clock and "wake me after N ms" (platform/backend.h); the runtime runs the due timers when
 // woken.
+//
+// While the screen is not visible (a backend that can tell says so), the resolution becomes one
+// second: ticks then fall on whole seconds of the clock, so that every timer shares one wake-up.
+// When the screen is visible again, every timer whose own period has elapsed runs at once, and
+// the normal resolution returns.
 
 #include <cstdint>
 #include <deque>
@@ -19,6 +24,8 @@ namespace qv {
 // The shortest interval between two ticks of one timer. Windows clamps window timers to about
 // 10 ms; the other backends use the same figure so the caption is as fresh everywhere.
 inline constexpr std::int64_t kTimerResolutionMs = 10;
+// The resolution while nobody can see the screen.
+inline constexpr std::int64_t kRestingResolutionMs = 1000;
 
 class TimerScheduler;
 
@@ -42,6 +49,7 @@ class Timer {
     std::function<void()> handler_;
     std::int64_t periodMs_ = 0;
     bool enabled_ = false;
+    std::int64_t startMs_ = 0;  // when the current period began
     std::int64_t dueMs_ = 0;
 };
 
@@ -67,6 +75,12 @@ class TimerScheduler {
     // nothing when no timer is enabled.
     std::optional<std::int64_t> msUntilNextDue() const;
 
+    // Whether anyone can see the screen; true until a backend says otherwise. Becoming visible
+    // runs, in creation order, every timer whose period has elapsed, so the first caption seen
+    // is fresh. Setting the state it already has changes nothing.
+    void setScreenVisible(bool visible);
+    bool screenVisible() const { return visible_; }
+
     // Called whenever the schedule changes outside runDue(), so the backend can re-arm its
     // wake-up.
     void setOnScheduleChanged(std::function<void()> callback) { onChanged_ = std::move(callback); }
@@ -78,7 +92,7 @@ class TimerScheduler {
 
   private:
     friend class Timer;
-    static std::int64_t effectivePeriod(std::int64_t periodMs);
+    void arm(Timer& t) const;
     void armFromNow(Timer& t);
     void changed();
 
@@ -87,6 +101,7 @@ class TimerScheduler {
     std::function<void()> onChanged_;
     std::function<void(const Timer&)> onEnabledChanged_;
     bool running_ = false;
+    bool visible_ = true;
 };
 
 }  // namespace qv

@@ -79,7 +79,15 @@ WindowHandle Window::handle() const {
 void Window::setCaption(std::string_view caption) {
     if (caption_ == caption) return;
     caption_.assign(caption);
-    if (peer_) peer_->setCaption(caption_);
+    pushCaption();
+}
+
+void Window::pushCaption() {
+    if (!peer_) return;
+    // A title nobody can see waits: each push also wakes the window manager, and the program
+    // itself with the property's echo.
+    captionHeld_ = !runtime_.scheduler().screenVisible();
+    if (!captionHeld_) peer_->setCaption(caption_);
 }
 
 void Window::setLeft(float twips) {
@@ -166,6 +174,7 @@ void Window::build() {
     controlsCreated();
     peer_ = runtime_.backend().createPeer(*this, owner_);
     runtime_.windowOpened(this);
+    captionHeld_ = false;
     peer_->setCaption(caption_);
     applyGeometry();
     load();

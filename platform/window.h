@@ -75,7 +75,8 @@ class Window {
     // The platform's handle, 0 while the window is not loaded.
     WindowHandle handle() const;
 
-    // Set on every call; the screen hears of it only when the text changed.
+    // Set on every call; the screen hears of it only when the text changed, and while nobody
+    // can see the screen, only when it is visible again.
     const std::string& caption() const { return caption_; }
     void setCaption(std::string_view caption);
 
@@ -137,8 +138,10 @@ class Window {
     friend void input::frameChanged(Window&) noexcept;
     friend void input::focusMoved(Control&) noexcept;
     friend void input::checkBoxToggled(Control&, int) noexcept;
+    friend void input::screenVisibility(Runtime&, bool) noexcept;
 
     void build();
+    void pushCaption();
     void applyGeometry();
     // Takes the frame's place from the platform, so that what is saved is where it really is.
     void takeFramePosition();
@@ -158,6 +161,7 @@ class Window {
     int inputBlockers_ = 0;
     bool closing_ = false;
     bool shown_ = false;
+    bool captionHeld_ = false;  // changed while the screen was not visible
 };
 
 }  // namespace qv

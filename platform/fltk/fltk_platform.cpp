@@ -5,6 +5,7 @@
 #include <FL/x.H>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,9 +21,11 @@
 #include "platform/fltk/fltk_window.h"
 #include "platform/fltk/x11_desktop.h"
 #include "platform/fltk/x11_errors.h"
+#include "platform/fltk/x11_screen.h"
 #include "platform/handler_guard.h"
 #include "platform/posix/ini_settings.h"
 #include "platform/program_identity.h"
+#include "platform/timer_scheduler.h"
 
 namespace qv {
 
@@ -34,6 +37,10 @@ constexpr FrameExtents kGuessedFrame{1, 1, 22, 1};
 // The window icon and three buttons (minimize, maximize, close, or a menu): window managers
 // draw each about as wide as the title bar is high.
 constexpr int kTitleBarSquares = 4;
+
+// How often the monitors' power state is read, at a timer wake-up: about the resting resolution,
+// less a margin so that a wake-up a little early still reads it.
+constexpr std::int64_t kPowerReadMs = kRestingResolutionMs - 100;
 
 FltkPlatform* gPlatform = nullptr;
 int gSignalWriteFd = -1;
@@ -82,7 +89,16 @@ FltkPlatform::FltkPlatform()
         HandlerGuard::instance().warnOnce("X resource Xft.dpi is not a usable DPI; using 96");
     }
     loadIcons();
+    screen_ = std::make_unique<x11::ScreenWatch>(display_);
     Fl::add_system_handler(onSystemEvent, this);
+    // NOTE: a timeout that FLTK arms from inside a timeout callback starts early by however
+    // late that callback ran (FLTK catches up), which would wake the program before anything is
+    // due. A timerfd on the scheduler's own clock wakes it when the tick is due.
+    wakeFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+    if (wakeFd_ >= 0)
+        Fl::add_fd(wakeFd_, FL_READ, onWakeFd, this);
+    else
+        HandlerGuard::instance().warnOnce(errnoText("timerfd_create; using FLTK's timeouts"));
 }
 
 void FltkPlatform::loadIcons() {
@@ -101,6 +117,10 @@ void FltkPlatform::loadIcons() {
 FltkPlatform::~FltkPlatform() {
     Fl::remove_system_handler(onSystemEvent);
     Fl::remove_timeout(onTimeout, this);
+    if (wakeFd_ >= 0) {
+        Fl::remove_fd(wakeFd_);
+        close(wakeFd_);
+    }
     if (signalPipe_[0] >= 0) {
         Fl::remove_fd(signalPipe_[0]);
         gSignalWriteFd = -1;
@@ -113,6 +133,26 @@ FltkPlatform::~FltkPlatform() {
 void FltkPlatform::connect(Runtime& runtime) {
     runtime_ = &runtime;
     if (signalPipe_[0] < 0) watchTerminationSignals();
+    screenVisible_ = true;  // what the core assumes until told
+    reportScreen();
+}
+
+void FltkPlatform::reportScreen() {
+    const bool visible = screen_->visible();
+    if (visible == screenVisible_) return;
+    screenVisible_ = visible;
+    if (runtime_) input::screenVisibility(*runtime_, visible);
+}
+
+void FltkPlatform::readPowerIfDue() {
+    // NOTE: DPMS sends no events, so its state is read at the timers' own wake-ups (at least
+    // one a second while any timer runs), which costs no wake-up of its own.
+    if (!screen_->readsPower() || displayLost_) return;
+    const std::int64_t now = monotonicMs();
+    if (powerReadMs_ && now - *powerReadMs_ < kPowerReadMs) return;
+    powerReadMs_ = now;
+    screen_->readPower();
+    reportScreen();
 }
 
 void FltkPlatform::watchTerminationSignals() {
@@ -167,15 +207,34 @@ std::uint64_t FltkPlatform::ticksSinceStart() const {
 }
 
 void FltkPlatform::wakeAfter(std::optional<std::int64_t> ms) {
+    const std::int64_t delay = ms ? std::max<std::int64_t>(0, *ms) : 0;
+    if (wakeFd_ >= 0) {
+        itimerspec when{};  // all zero disarms
+        if (ms) {
+            const std::int64_t at = monotonicMs() + delay;
+            when.it_value.tv_sec = at / 1000;
+            when.it_value.tv_nsec = (at % 1000) * 1000000 + 1;  // never zero
+        }
+        if (timerfd_settime(wakeFd_, TFD_TIMER_ABSTIME, &when, nullptr) == 0) return;
+        HandlerGuard::instance().warnOnce(errnoText("timerfd_settime; using FLTK's timeouts"));
+        Fl::remove_fd(wakeFd_);
+        close(wakeFd_);
+        wakeFd_ = -1;
+    }
     // Re-armed from now at every wake-up, never caught up (as Fl::repeat_timeout would).
     Fl::remove_timeout(onTimeout, this);
-    if (ms)
-        Fl::add_timeout(static_cast<double>(std::max<std::int64_t>(0, *ms)) / 1000.0, onTimeout,
-                        this);
+    if (ms) Fl::add_timeout(static_cast<double>(delay) / 1000.0, onTimeout, this);
+}
+
+void FltkPlatform::onWakeFd(int fd, void* self) noexcept {
+    std::uint64_t expirations = 0;
+    if (read(fd, &expirations, sizeof expirations) < 0) return;  // spurious: nothing expired
+    onTimeout(self);
 }
 
 void FltkPlatform::onTimeout(void* self) noexcept {
     auto* platform = static_cast<FltkPlatform*>(self);
+    platform->readPowerIfDue();
     if (platform->runtime_) input::timerDue(*platform->runtime_);
 }
 
@@ -190,6 +249,10 @@ void FltkPlatform::onSignalPipe(int fd, void* self) noexcept {
 int FltkPlatform::onSystemEvent(void* event, void* self) {
     auto* platform = static_cast<FltkPlatform*>(self);
     const XEvent& e = *static_cast<XEvent*>(event);
+    if (platform->screen_->handle(e)) {
+        platform->reportScreen();
+        return 1;  // nothing of FLTK's own
+    }
     const bool frameNews =
         e.type == MapNotify || e.type == ReparentNotify ||
         (e.type == PropertyNotify &&

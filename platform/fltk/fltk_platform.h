@@ -17,6 +17,9 @@ class Fl_RGB_Image;
 namespace qv {
 
 class FltkWindow;
+namespace x11 {
+class ScreenWatch;
+}
 
 class FltkPlatform : public Backend {
   public:
@@ -27,7 +30,8 @@ class FltkPlatform : public Backend {
     FltkPlatform& operator=(const FltkPlatform&) = delete;
 
     // Start-up and the event loop. Connecting also turns termination signals (SIGTERM, SIGHUP,
-    // SIGINT) and the loss of the X server into the end of the session.
+    // SIGINT) and the loss of the X server into the end of the session, and starts reporting
+    // whether the screen is visible (screen saver, monitors' power).
     void connect(Runtime& runtime) override;
     void disconnect() override { runtime_ = nullptr; }
     void runLoop() override;
@@ -44,7 +48,7 @@ class FltkPlatform : public Backend {
     // the caption in the desktop's bold UI font, the frame's sides, and four squares as wide
     // as the title bar is high.
     int captionFitWidth(std::string_view caption) override;
-    // Timers: CLOCK_MONOTONIC and FLTK timeouts.
+    // Timers: CLOCK_MONOTONIC and a timerfd on it (FLTK timeouts when there is none).
     std::int64_t monotonicMs() const override;
     void wakeAfter(std::optional<std::int64_t> ms) override;
     // Window order under EWMH: the foreground window is _NET_ACTIVE_WINDOW; topmost is
@@ -69,12 +73,15 @@ class FltkPlatform : public Backend {
   private:
     friend class FltkWindow;
     static void onTimeout(void* self) noexcept;
+    static void onWakeFd(int fd, void* self) noexcept;
     static void onSignalPipe(int fd, void* self) noexcept;
     static int onSystemEvent(void* event, void* self);
     static int onIoError(Display* display) noexcept;
     void windowCreated(FltkWindow* window) { windows_.push_back(window); }
     void windowDestroyed(FltkWindow* window);
     void watchTerminationSignals();
+    void readPowerIfDue();
+    void reportScreen();
     void loadIcons();
 
     Display* display_ = nullptr;
@@ -90,6 +97,10 @@ class FltkPlatform : public Backend {
     bool quit_ = false;
     bool displayLost_ = false;
     int signalPipe_[2] = {-1, -1};
+    int wakeFd_ = -1;  // timerfd
+    std::unique_ptr<x11::ScreenWatch> screen_;
+    bool screenVisible_ = true;  // as last reported
+    std::optional<std::int64_t> powerReadMs_;
 };
 
 }  // namespace qv

@@ -16,7 +16,8 @@ class HeadlessLoop {
 
     // Lets `ms` virtual milliseconds pass, waking at each moment a timer falls due. A handler
     // that advances the clock itself (a slow handler) delays the next wake-up accordingly.
-    void advance(std::int64_t ms);
+    // Returns how many times it woke.
+    int advance(std::int64_t ms);
 
   private:
     VirtualClock& clock_;

@@ -65,7 +65,7 @@ HeadlessWindow* HeadlessPlatform::peerOf(const Window& window) const {
 void HeadlessPlatform::advance(std::int64_t ms) {
     if (!runtime_) return;
     HeadlessLoop loop(clock_, runtime_->scheduler());
-    loop.advance(ms);
+    wakeUps_ += loop.advance(ms);
 }
 
 void HeadlessPlatform::endSession() {
@@ -74,6 +74,10 @@ void HeadlessPlatform::endSession() {
 
 void HeadlessPlatform::querySessionEnd() {
     if (runtime_) input::sessionMayEnd(*runtime_);
+}
+
+void HeadlessPlatform::setScreenVisible(bool visible) {
+    if (runtime_) input::screenVisibility(*runtime_, visible);
 }
 
 int HeadlessPlatform::windowDpi(const Window& window) const {

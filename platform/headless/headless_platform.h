@@ -58,11 +58,15 @@ class HeadlessPlatform : public Backend {
 
     // Lets `ms` virtual milliseconds pass, delivering every timer tick when it falls due.
     void advance(std::int64_t ms);
+    // How many times the loop has woken to run timers, as a real one would wake the process.
+    int wakeUps() const { return wakeUps_; }
     bool quitRequested() const { return quitRequested_; }
     // The session ends (the user logs off) with the program running.
     void endSession();
     // The session may end: asked first, as Windows asks, and then perhaps refused elsewhere.
     void querySessionEnd();
+    // The screen saver starts or ends, or the monitors power down or up.
+    void setScreenVisible(bool visible);
 
     // The store, for a test to fill and to read back, and the executable's name.
     MemorySettingsBackend& store() { return store_; }
@@ -125,6 +129,7 @@ class HeadlessPlatform : public Backend {
     WindowHandle foreground_ = 0;
     std::vector<OrderCall> orderCalls_;
     bool quitRequested_ = false;
+    int wakeUps_ = 0;
 };
 
 }  // namespace qv
