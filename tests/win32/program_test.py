@@ -10,7 +10,7 @@ import tempfile
 import time
 import unittest
 
-from desktop import Desktop, Registry, wait_for
+from desktop import Registry, WineDesktop, wait_for
 
 EXE = PROBE = SHOTS = None
 DESKTOP = None
@@ -28,7 +28,7 @@ ALWAYS_ON_TOP_BOX = (85, 96)
 
 def setUpModule():
     global DESKTOP
-    DESKTOP = Desktop()
+    DESKTOP = WineDesktop()
 
 
 def tearDownModule():

@@ -26,7 +26,7 @@ from Xlib.ext import damage
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests"))
-import xdisplay  # noqa: E402
+from desktop import Desktop  # noqa: E402  (Xvfb + openbox, shared with the end-to-end tests)
 RESULTS = ROOT / "bench" / "results"
 LINUX_EXE = ROOT / "build" / "linux" / "qv-tickspan"
 WINDOWS_EXE = ROOT / "build" / "windows" / "qv-tickspan.exe"
@@ -41,25 +41,6 @@ def boottime():
 
 def raw_monotonic():
     return time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
-
-
-class Desktop:
-    """A private X server with a window manager."""
-
-    def __enter__(self):
-        self.xvfb, number = xdisplay.start_xvfb(1920, 1080)
-        self.name = f":{number}"
-        self.env = dict(os.environ, DISPLAY=self.name)
-        self.openbox = xdisplay.start_openbox(self.env)
-        return self
-
-    def __exit__(self, *exc):
-        for p in (self.openbox, self.xvfb):
-            p.terminate()
-            try:
-                p.wait(5)
-            except subprocess.TimeoutExpired:
-                p.kill()
 
 
 def tagged_pids(tag):
@@ -248,7 +229,7 @@ def measure(desk, subject, seconds, warmup):
     env = dict(desk.env, **subject.get("env", {}))
     env[MARKER] = tag
     workdir = Path(tempfile.mkdtemp(prefix="qv-bench-"))
-    env.setdefault("XDG_CONFIG_HOME", str(workdir / "config"))
+    env["XDG_CONFIG_HOME"] = str(workdir / "config")
     if "prepare" in subject:
         subject["prepare"](env, workdir)
     proc = subprocess.Popen(subject["argv"](workdir), env=env, cwd=workdir,
@@ -398,7 +379,7 @@ def subjects(skip_wine):
     def wine_prefix(env, workdir):
         env["WINEPREFIX"] = str(ROOT / "build" / "bench-wineprefix")
         env["WINEDEBUG"] = "-all"
-        env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        env["WINEDLLOVERRIDES"] = "mscoree,mshtml,winemenubuilder.exe="
         subprocess.run(["wineboot", "--init"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=False)
 
@@ -519,7 +500,7 @@ def main():
                       saved["sizes"], saved["seconds"])
         return
     runs = []
-    with Desktop() as desk:
+    with Desktop(1920, 1080) as desk:
         for i in range(args.runs):
             run = []
             for s in subjects(args.skip_wine):
