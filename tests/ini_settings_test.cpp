@@ -31,9 +31,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/memory_settings.h"
 #include "platform/posix/ini_document.h"
 #include "platform/posix/ini_settings.h"
-#include "platform/memory_settings.h"
 #include "settings/settings_store.h"
 
 using namespace qv;
