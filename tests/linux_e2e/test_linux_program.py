@@ -318,17 +318,20 @@ class AboutWindowTest(DesktopTest):
 
 
 class AlwaysOnTopTest(DesktopTest):
-    def make_other_topmost(self):
+    def other_topmost_then_program(self):
+        """Another program's window in the topmost band, then the program, then the other
+        window in the foreground. The band is taken before the program runs: its keeper may
+        take it away at any moment after."""
         other = self.desktop.start_other_window()
         self.desktop.x("wmctrl", "-i", "-r", str(other), "-b", "add,above", check=True)
-        self.desktop.x("wmctrl", "-i", "-a", str(other), check=True)
-        wait_for(lambda: self.desktop.active() == other, what="the other window active")
-        self.assertIn("_NET_WM_STATE_ABOVE", self.desktop.atoms(other, "_NET_WM_STATE"))
-        return other
+        wait_for(lambda: "_NET_WM_STATE_ABOVE" in self.desktop.atoms(other, "_NET_WM_STATE"),
+                 what="the other window in the topmost band")
+        app = self.start()
+        self.desktop.activate(other)
+        return app, other
 
     def test_keeper_takes_the_topmost_band_without_taking_focus(self):
-        app = self.start()
-        other = self.make_other_topmost()
+        app, other = self.other_topmost_then_program()
         wait_for(lambda: "_NET_WM_STATE_ABOVE" not in self.desktop.atoms(other, "_NET_WM_STATE")
                  and "_NET_WM_STATE_ABOVE" in self.desktop.atoms(app.main, "_NET_WM_STATE"),
                  what="the keeper")
@@ -338,8 +341,7 @@ class AlwaysOnTopTest(DesktopTest):
 
     def test_nothing_changes_with_the_option_cleared(self):
         write_store(self.config, SECTION, {"AlwaysOnTop_TICKBOX": "0"})
-        app = self.start()
-        other = self.make_other_topmost()
+        app, other = self.other_topmost_then_program()
         self.run_on(app, 3)  # the keeper would have run twice
         self.assertIn("_NET_WM_STATE_ABOVE", self.desktop.atoms(other, "_NET_WM_STATE"))
         self.assertNotIn("_NET_WM_STATE_ABOVE", self.desktop.atoms(app.main, "_NET_WM_STATE"))
