@@ -13,13 +13,14 @@ from .xserver import (NET_S, PACKAGES_HINT, SCREEN, TOOLS, WINE_TOOLS, require_t
 
 
 class PropertySpy:
-    """Every value a window property takes from now on, as `xprop -spy` prints it, one line a
-    change: a test waits for changes instead of sleeping."""
+    """Every value a property of a window (or of "root") takes from now on, as `xprop -spy`
+    prints it, one line a change: a test waits for changes instead of sleeping."""
 
     def __init__(self, env, window, prop):
         self.lines = []
         self._changed = threading.Condition()
-        self.proc = subprocess.Popen(["xprop", "-spy", "-id", str(window), prop], env=env,
+        where = ["-root"] if window == "root" else ["-id", str(window)]
+        self.proc = subprocess.Popen(["xprop", "-spy", *where, prop], env=env,
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
