@@ -4,7 +4,7 @@
 QV_PACKAGES="cmake ninja-build make g++ git googletest libgtest-dev libbenchmark-dev locales
   g++-mingw-w64-x86-64-posix wine wine64
   libfltk1.3-dev libx11-dev libxrandr-dev libxinerama-dev fonts-liberation fonts-dejavu-core
-  xvfb openbox xdotool wmctrl x11-utils imagemagick python3 dpkg-dev
+  xvfb openbox xdotool wmctrl x11-utils imagemagick python3 python3-xlib dpkg-dev
   clang libclang-rt-14-dev"
 
 qv_missing_packages() {
