@@ -319,14 +319,15 @@ class AboutWindowTest(DesktopTest):
 
 class AlwaysOnTopTest(DesktopTest):
     def other_topmost_then_program(self):
-        """Another program's window in the topmost band, then the program, then the other
-        window in the foreground. The band is taken before the program runs: its keeper may
-        take it away at any moment after."""
-        other = self.desktop.start_other_window()
-        self.desktop.x("wmctrl", "-i", "-r", str(other), "-b", "add,above", check=True)
-        wait_for(lambda: "_NET_WM_STATE_ABOVE" in self.desktop.atoms(other, "_NET_WM_STATE"),
-                 what="the other window in the topmost band")
+        """The program, then another program's window in the topmost band and the foreground.
+        The band is seen through a spy: the keeper may take it away at any moment after."""
         app = self.start()
+        other = self.desktop.start_other_window()
+        with self.desktop.spy(other, "_NET_WM_STATE") as spy:
+            spy.wait_lines(1)
+            self.desktop.x("wmctrl", "-i", "-r", str(other), "-b", "add,above", check=True)
+            wait_for(lambda: any("_NET_WM_STATE_ABOVE" in line for line in spy.lines),
+                     what="the other window in the topmost band")
         self.desktop.activate(other)
         return app, other
 
