@@ -1,6 +1,6 @@
 #!/bin/sh
 # engine-trace end to end: good lines give one JSON object each, bad lines are named on the
-# error stream and make the exit status 2, and a German locale changes nothing.
+# error stream and make the exit status 2, and neither a German locale nor C changes a byte.
 # Usage: engine_trace_test.sh TOOL [RUNNER...]  (RUNNER: the emulator for a cross build)
 set -u
 tool=$1
@@ -40,6 +40,11 @@ for f in START_TB YEARS_TB MONTHS_TB WEEKS_TB DAYS_TB HOURS_TB MINS_TB SECS_TB D
     SECONDS_DIFFERENCE_TB SECONDS_DIFFERENCE_ROUNDED_TB; do
     case $line1 in *"\"$f\":\""*) ;; *) fail "field $f missing" ;; esac
 done
+# The C locale (LANG unset) prints the same bytes as the German one.
+env -u LANG -u LANGUAGE LC_ALL=C "$@" "$tool" <"$tmp/in" >"$tmp/out.c" 2>"$tmp/err.c"
+[ $? -eq 2 ] || fail "exit status under C"
+cmp -s "$tmp/out" "$tmp/out.c" || fail "the C locale changes the output: $(cat "$tmp/out.c")"
+cmp -s "$tmp/err" "$tmp/err.c" || fail "the C locale changes the messages: $(cat "$tmp/err.c")"
 # Valid input alone exits 0.
 echo 61500 | "$@" "$tool" >/dev/null 2>&1 || fail "a valid line must exit 0"
 echo "engine-trace: all checks passed"

@@ -325,29 +325,28 @@ TEST_F(IniStoreTest, TheLocaleChangesNoByte) {
 // ------------------------------------------------------------------------ the section name
 
 std::string runProbe(const std::string& exe, const std::function<void()>& whileWaiting = {}) {
-    int in[2], out[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0) return "<pipe failed>";
+    int in[2], out[2], started[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe2(started, O_CLOEXEC) != 0)
+        return "<pipe failed>";
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::close(in[1]);
         ::close(out[0]);
+        ::close(started[0]);
         ::execl(exe.c_str(), exe.c_str(), "--wait", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(in[0]);
     ::close(out[1]);
-    if (whileWaiting) {
-        // Change the file only once the program runs from it.
-        const std::string link = "/proc/" + std::to_string(pid) + "/exe";
-        for (int i = 0; i < 500; ++i) {
-            std::error_code ec;
-            if (fs::read_symlink(link, ec) == exe) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        whileWaiting();
+    ::close(started[1]);
+    // The exec closes the child's end: the program now runs from the file, which may change.
+    char none;
+    while (::read(started[0], &none, 1) < 0 && errno == EINTR) {
     }
+    ::close(started[0]);
+    if (whileWaiting) whileWaiting();
     const bool told = ::write(in[1], "go\n", 3) == 3;
     ::close(in[1]);
     std::string result;

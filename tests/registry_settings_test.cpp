@@ -48,6 +48,8 @@ std::wstring rawText(const std::wstring& subkey, const std::wstring& name) {
 
 class RegistryTest : public ::testing::Test {
   protected:
+    // Wine reuses process ids: what a run that crashed left under this name goes first.
+    RegistryTest() { RegDeleteTreeW(HKEY_CURRENT_USER, appKey.c_str()); }
     ~RegistryTest() override { RegDeleteTreeW(HKEY_CURRENT_USER, appKey.c_str()); }
 
     const std::string app = "QV_TKS_TEST_" + narrowFromWide(pidText());
@@ -213,22 +215,52 @@ TEST(ModuleSection, IsTheExecutablesFileNameWithoutExtension) {
     EXPECT_EQ(ModuleFileSection().sectionName(), "registry_settings_tests");
 }
 
+// A folder of the test's own in the temporary folder, emptied and removed however the test
+// ends; one that a failed run left behind (Wine reuses process ids) is emptied first.
+class TempFolder {
+  public:
+    TempFolder() {
+        wchar_t temp[MAX_PATH + 1];
+        if (GetTempPathW(MAX_PATH + 1, temp) == 0) return;
+        path_ = std::wstring(temp) + L"qv-section-" + pidText();
+        clear();
+        made_ = CreateDirectoryW(path_.c_str(), nullptr) != FALSE;
+    }
+    ~TempFolder() { clear(); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    bool made() const { return made_; }
+    const std::wstring& path() const { return path_; }
+
+  private:
+    void clear() {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryW(path_.c_str());
+    }
+
+    std::wstring path_;
+    bool made_ = false;
+};
+
 // NOTE: Wine starts no program from a path longer than MAX_PATH, so long paths are covered by the
 // growing buffer above rather than by a copy in a deep folder.
 TEST(ModuleSection, CopiesUnderOddNamesKnowTheirNames) {
     const std::wstring self = moduleFileName();
     const std::wstring probe = self.substr(0, self.find_last_of(L"\\/") + 1) + L"section_probe.exe";
-    wchar_t temp[MAX_PATH + 1];
-    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
-    const std::wstring dir = std::wstring(temp) + L"qv-section-" + pidText();
-    ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+    const TempFolder dir;
+    ASSERT_TRUE(dir.made()) << GetLastError();
 
-    const std::wstring odd = dir + L"\\qv tick [2];#=\u00DC.v2.exe";
-    ASSERT_TRUE(CopyFileW(probe.c_str(), odd.c_str(), TRUE));
+    const std::wstring odd = dir.path() + L"\\qv tick [2];#=\u00DC.v2.exe";
+    ASSERT_TRUE(CopyFileW(probe.c_str(), odd.c_str(), TRUE)) << GetLastError();
     EXPECT_EQ(outputOf(odd), "qv tick [2];#=\xC3\x9C.v2");
-
-    DeleteFileW(odd.c_str());
-    RemoveDirectoryW(dir.c_str());
 }
 
 }  // namespace

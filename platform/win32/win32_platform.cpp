@@ -219,9 +219,14 @@ WindowHandle Win32Platform::foregroundWindow() {
 }
 
 void Win32Platform::setTopmost(WindowHandle window, bool topmost) {
-    // Without SWP_NOACTIVATE: whatever activation Windows applies with the move is accepted.
-    SetWindowPos(reinterpret_cast<HWND>(window), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0,
-                 0, SWP_NOSIZE | SWP_NOMOVE);
+    const HWND hwnd = reinterpret_cast<HWND>(window);
+    // Without SWP_NOACTIVATE: whatever activation Windows applies with the move is accepted,
+    // except on a window that takes no input. The main window, disabled under its modal About
+    // window, would take the keyboard from About once a second, and a key pressed in About
+    // then would be released in the main window and lost.
+    UINT flags = SWP_NOSIZE | SWP_NOMOVE;
+    if (!IsWindowEnabled(hwnd)) flags |= SWP_NOACTIVATE;
+    SetWindowPos(hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, flags);
 }
 
 std::int64_t Win32Platform::monotonicMs() const {

@@ -214,11 +214,11 @@ bool Win32Window::onActivate(WPARAM wParam) noexcept {
         return false;
     }
     if (!IsWindowEnabled(hwnd_)) {
-        // NOTE: the keeper's SetWindowPos activates the main window even while it is disabled
-        // under its modal About window (Wine does so every second), which would leave the
-        // keyboard with a window that takes no input. As Windows does for a disabled owner
-        // clicked in the task bar, the modal window takes over, once this activation has run
-        // its course.
+        // NOTE: a window disabled under its modal About window can still be activated (the
+        // task bar, the window manager under Wine), which would leave the keyboard with a
+        // window that takes no input. As Windows does for a disabled owner clicked in the task
+        // bar, the modal window takes over, once this activation has run its course. (The
+        // keeper moves a disabled window without activating it.)
         PostMessageW(hwnd_, kActivateModalMessage, 0, 0);
         return true;
     }

@@ -7,10 +7,9 @@ import re
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
-from desktop import Desktop, Registry, wait_for
+from desktop import Registry, WineDesktop, wait_for
 
 EXE = PROBE = SESSION_PROBE = SHOTS = None
 DESKTOP = None
@@ -28,7 +27,7 @@ ALWAYS_ON_TOP_BOX = (85, 96)
 
 def setUpModule():
     global DESKTOP
-    DESKTOP = Desktop()
+    DESKTOP = WineDesktop()
 
 
 def tearDownModule():
@@ -44,10 +43,16 @@ class Program:
         self.err = tempfile.TemporaryFile("w+")
         self.proc = subprocess.Popen(["wine", EXE], env=desktop.env, stdout=subprocess.DEVNULL,
                                      stderr=self.err, stdin=subprocess.DEVNULL)
-        self.main = desktop.wait_window(MAIN, timeout=30)
+        self.main = desktop.wait_window(MAIN, timeout=60)
 
     def caption(self):
         return self.desktop.window_name(self.main)
+
+    def run_on(self, seconds):
+        """Returns once the program has shown `seconds` more running captions: its loop has run
+        that long since, so its one-second keeper has had its turn."""
+        with self.desktop.spy(self.main, "_NET_WM_NAME") as spy:
+            spy.wait_lines(1 + seconds)
 
     def open_about(self):
         _, _, width, height = self.desktop.geometry(self.main)
@@ -59,7 +64,7 @@ class Program:
         if self.proc.poll() is None:
             self.desktop.close_window(self.main)
         try:
-            self.proc.wait(20)
+            self.proc.wait(60)
         except subprocess.TimeoutExpired:
             self.proc.kill()
             raise AssertionError("the program did not end after its close command")
@@ -118,10 +123,14 @@ class FirstRun(EndToEnd):
         p = self.start()
         caption = wait_for(lambda: (lambda c: c if re.match(RUNNING, c) else None)(p.caption()),
                            5, what="the running caption")
-        shown = running_seconds(caption)
-        before = self.wine_uptime_s()
-        shown_after = running_seconds(p.caption())
-        # The probe ran between the two readings of the caption.
+        with self.desktop.spy(p.main, "_NET_WM_NAME") as spy:
+            spy.wait_lines(1)  # the value at the start, read before the probe runs
+            shown = running_seconds(caption)
+            before = self.wine_uptime_s()
+            # The first caption the program makes after the probe ended, however late.
+            made_after = spy.wait_lines(len(spy.lines) + 1)[-1]
+        shown_after = running_seconds(made_after.split(" = ", 1)[1].strip('"'))
+        # The probe ran between the two captions.
         self.assertLessEqual(shown - 2, before)
         self.assertLessEqual(before, shown_after + 2 + 1)
 
@@ -148,16 +157,16 @@ class AboutWindow(EndToEnd):
         self.desktop.click(about, *AUTOSTART_BOX)
         wait_for(lambda: p.caption() == DISABLED, 2, what="the disabled title")
         self.assertEqual("0", self.registry.query("AUTOSTART_TICKBOX"))
-        time.sleep(0.5)
-        self.assertEqual(DISABLED, p.caption())
         self.desktop.close_window(about)
         wait_for(lambda: not self.desktop.find_windows(ABOUT), 5, what="the About window to close")
+        # The program has handled the close since: the steps stay stopped.
+        self.assertEqual(DISABLED, p.caption())
         p.close()
 
         again = self.start()
-        time.sleep(1.5)
-        self.assertEqual(DISABLED, again.caption())
         about = again.open_about()
+        # Its loop has run on to open About: the steps would have set the caption by now.
+        self.assertEqual(DISABLED, again.caption())
         self.desktop.click(about, *AUTOSTART_BOX)
         wait_for(lambda: re.match(RUNNING, again.caption()), 2, what="the running caption")
         self.assertEqual("1", self.registry.query("AUTOSTART_TICKBOX"))
@@ -170,16 +179,16 @@ class AboutWindow(EndToEnd):
         p.open_about()
         # Past a run of the always-on-top keeper, which activates the main window: the
         # keyboard must still reach the About window.
-        time.sleep(1.5)
+        p.run_on(2)
         for key in ("Return", "Escape", "KP_Enter"):
             self.desktop.key(key)
-        time.sleep(1)
-        self.assertTrue(self.desktop.find_windows(ABOUT), "Enter or Escape closed the About window")
-        self.assertIsNone(p.proc.poll())
         # Tab order: OK, AutoStart, Always On Top; the focus starts on OK.
         self.desktop.key("Tab")
         self.desktop.key("space")
         wait_for(lambda: p.caption() == DISABLED, 2, what="Space on AutoStart")
+        # Handled after Enter and Escape, in the About window still open.
+        self.assertTrue(self.desktop.find_windows(ABOUT), "Enter or Escape closed the About window")
+        self.assertIsNone(p.proc.poll())
         self.desktop.key("shift+Tab")
         self.desktop.key("space")
         wait_for(lambda: not self.desktop.find_windows(ABOUT), 5, what="OK to close the About window")
@@ -192,7 +201,7 @@ class AboutWindow(EndToEnd):
         self.desktop.close_window(p.main)
         # Past a run of the keeper, which makes the main window topmost: the About window it
         # owns stays above it.
-        time.sleep(1.5)
+        p.run_on(2)
         self.assertIsNone(p.proc.poll(), "the main window closed under its modal About window")
         stacking = self.desktop.stacking()
         self.assertGreater(stacking.index(about), stacking.index(p.main))
@@ -207,9 +216,9 @@ class Appearance(EndToEnd):
     def test_about_labels_are_green_on_black_and_the_creator_answers_a_double_click(self):
         p = self.start()
         about = p.open_about()
-        time.sleep(0.5)
         # QV_TITLE_1 at (120, 120) twips, 2295 x 375: (8, 8) pixels, 153 x 25.
-        label = self.desktop.pixels(about, 8, 8, 153, 25)
+        label = wait_for(lambda: (lambda px: "#00FF00" in px.values() and px)(
+            self.desktop.pixels(about, 8, 8, 153, 25)), what="the About window drawn")
         self.assertEqual(153 * 25, len(label))
         colours = set(label.values())
         self.assertEqual({"#000000", "#00FF00"}, colours & {"#000000", "#00FF00"})
@@ -234,11 +243,11 @@ class Appearance(EndToEnd):
         self.registry.set("MAIN_Width", str(12060 + 90))
         self.registry.set("MAIN_Height", str(5730 + 375))
         p = self.start()
-        time.sleep(0.5)
         x, y, width, height = self.desktop.geometry(p.main)
         self.assertGreaterEqual(width, 780)
         self.assertGreaterEqual(height, 360)
-        client = self.desktop.pixels(p.main, 0, 0, 800, 380)
+        client = wait_for(lambda: (lambda px: len(set(px.values())) > 1 and px)(
+            self.desktop.pixels(p.main, 0, 0, 800, 380)), what="the main window drawn")
         # Line1 from (5160, 1320) to (5160, 5400) twips: x = 344, y = 88 to 360 pixels.
         line = {pos: c for pos, c in client.items() if pos[0] == 344 and 88 <= pos[1] <= 360}
         self.assertEqual({"#000000"}, set(line.values()))
@@ -266,10 +275,10 @@ class HighDpi(EndToEnd):
         self.assertTrue(425 <= width <= 441, width)
         self.assertGreaterEqual(height, 8)
         about = p.open_about()
-        time.sleep(0.5)
-        self.shot("about_window_144dpi")
         # QV_TITLE_1 at (120, 120) twips, 2295 x 375: (12, 12) pixels, 230 x 38.
-        label = self.desktop.pixels(about, 10, 10, 235, 42)
+        label = wait_for(lambda: (lambda px: "#00FF00" in px.values() and px)(
+            self.desktop.pixels(about, 10, 10, 235, 42)), what="the About window drawn")
+        self.shot("about_window_144dpi")
         for corner in ((12, 12), (241, 12), (12, 49), (241, 49)):
             self.assertEqual("#000000", label[corner], corner)
         for outside in ((11, 11), (243, 30), (100, 51)):
@@ -285,13 +294,16 @@ class HighDpi(EndToEnd):
 class AlwaysOnTop(EndToEnd):
     def test_keeper_puts_the_main_window_above_the_foreground_window(self):
         p = self.start()
+        # In the foreground, the window is left where it is: not in the topmost band. (Once
+        # another window shows, the keeper may take the band at any moment.)
+        self.desktop.activate(p.main)
+        self.assertNotIn("_NET_WM_STATE_ABOVE", self.desktop.net_wm_state(p.main))
         # Another program's window over the main window's title bar, in the foreground.
         other = subprocess.Popen(["xmessage", "-geometry", "400x80+90+50", "another program"],
                                  env=self.desktop.env, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
         try:
             window = self.desktop.wait_window("^xmessage$")
-            self.assertNotIn("_NET_WM_STATE_ABOVE", self.desktop.net_wm_state(p.main))
             self.desktop.activate(window)
             wait_for(lambda: "_NET_WM_STATE_ABOVE" in self.desktop.net_wm_state(p.main), 2,
                      what="_NET_WM_STATE_ABOVE on the main window")
@@ -311,7 +323,7 @@ class AlwaysOnTop(EndToEnd):
                                  stderr=subprocess.DEVNULL)
         try:
             self.desktop.activate(self.desktop.wait_window("^xmessage$"))
-            time.sleep(2)
+            p.run_on(2)  # the keeper would have run
             self.assertNotIn("_NET_WM_STATE_ABOVE", self.desktop.net_wm_state(p.main))
         finally:
             other.terminate()
@@ -347,7 +359,7 @@ class Position(EndToEnd):
                          5, what="the window to move")
         p.open_about()
         self.desktop.run(["wineboot", "--end-session"], timeout=60)
-        p.proc.wait(20)
+        p.proc.wait(60)
         left = float(self.registry.query("MAIN_Left"))
         self.assertTrue(0 <= moved[0] - left / TWIPS_PER_PIXEL <= 10, (moved, left))
         self.assertEqual("1000", self.registry.query("ABOUT_Left"))

@@ -26,7 +26,7 @@ from Xlib.ext import damage
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests"))
-import xdisplay  # noqa: E402
+from desktop import Desktop  # noqa: E402  (Xvfb + openbox, shared with the end-to-end tests)
 RESULTS = ROOT / "bench" / "results"
 LINUX_EXE = ROOT / "build" / "linux" / "qv-tickspan"
 WINDOWS_EXE = ROOT / "build" / "windows" / "qv-tickspan.exe"
@@ -43,29 +43,16 @@ def raw_monotonic():
     return time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
 
 
-class Desktop:
-    """A private X server with a window manager."""
-
-    def __enter__(self):
-        self.xvfb, number = xdisplay.start_xvfb(1920, 1080)
-        self.name = f":{number}"
-        self.env = dict(os.environ, DISPLAY=self.name)
-        self.openbox = xdisplay.start_openbox(self.env)
-        # The screen saver starts only when a phase asks for it, never after ten idle minutes.
-        xset(self, "off")
-        return self
-
-    def __exit__(self, *exc):
-        for p in (self.openbox, self.xvfb):
-            p.terminate()
-            try:
-                p.wait(5)
-            except subprocess.TimeoutExpired:
-                p.kill()
-
-
 def xset(desk, command):
     subprocess.run(["xset", "s", command], env=desk.env, check=True)
+
+
+def quiet_desktop():
+    """A private desktop whose screen saver starts only when a phase asks for it, never after
+    ten idle minutes."""
+    desk = Desktop(1920, 1080)
+    xset(desk, "off")
+    return desk
 
 
 def tagged_pids(tag):
@@ -254,7 +241,7 @@ def measure(desk, subject, seconds, warmup):
     env = dict(desk.env, **subject.get("env", {}))
     env[MARKER] = tag
     workdir = Path(tempfile.mkdtemp(prefix="qv-bench-"))
-    env.setdefault("XDG_CONFIG_HOME", str(workdir / "config"))
+    env["XDG_CONFIG_HOME"] = str(workdir / "config")
     if "prepare" in subject:
         subject["prepare"](env, workdir)
     proc = subprocess.Popen(subject["argv"](workdir), env=env, cwd=workdir,
@@ -404,7 +391,7 @@ def subjects(skip_wine):
     def wine_prefix(env, workdir):
         env["WINEPREFIX"] = str(ROOT / "build" / "bench-wineprefix")
         env["WINEDEBUG"] = "-all"
-        env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        env["WINEDLLOVERRIDES"] = "mscoree,mshtml,winemenubuilder.exe="
         subprocess.run(["wineboot", "--init"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=False)
 
@@ -674,7 +661,7 @@ def main():
                       saved["sizes"], saved["seconds"])
         return
     if args.saver_only:
-        with Desktop() as desk:
+        with quiet_desktop() as desk:
             saver = saver_runs(desk, args)
         if args.only:
             print(json.dumps(saver, indent=2))
@@ -682,7 +669,7 @@ def main():
             write_saver_results(saver, args.saver_seconds, args.saver_after)
         return
     runs = []
-    with Desktop() as desk:
+    with quiet_desktop() as desk:
         for i in range(args.runs):
             run = []
             for s in subjects(args.skip_wine):
