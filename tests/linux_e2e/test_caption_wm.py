@@ -9,15 +9,12 @@ import re
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-import title_ocr  # noqa: E402
-import xdisplay  # noqa: E402
-from xdisplay import wait_for  # noqa: E402
+import title_ocr
+from desktop import require_tools, start_xvfb, wait_for
 
 BINARY = os.environ.get("QV_TICKSPAN", "")
 SHOTS = os.path.join(os.environ.get("QV_BUILD_DIR", tempfile.gettempdir()), "screenshots",
@@ -66,7 +63,7 @@ class WindowManagerDesktop:
             raise
 
     def _start(self, wm, dpi):
-        xvfb, number = xdisplay.start_xvfb(1280, 800)
+        xvfb, number = start_xvfb(1280, 800)
         self.procs.append(xvfb)
         self.env = dict(os.environ, DISPLAY=f":{number}", HOME=self.home,
                         XDG_CONFIG_HOME=os.path.join(self.home, "config"), NO_AT_BRIDGE="1")
@@ -136,7 +133,7 @@ class TitleShot:
 class CaptionInTitleBarsTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        xdisplay.require_tools(TOOLS)
+        require_tools(TOOLS)
         if not os.access(BINARY, os.X_OK):
             raise AssertionError(f"QV_TICKSPAN does not name the program: {BINARY!r}")
         os.makedirs(SHOTS, exist_ok=True)

@@ -4,15 +4,12 @@ width, and resting the pointer on the strip shows "Double-click for options" bel
 bar, while a double-click there still opens the About window."""
 
 import os
-import re
-import sys
 import unittest
 
 from desktop import wait_for, write_store
 from test_linux_program import SECTION, DesktopTest, px
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-import title_ocr  # noqa: E402
+import title_ocr
 
 TOOLTIP = "Double-click for options"
 

@@ -4,18 +4,14 @@ and a double-click there still opens the About window.
 
 Usage: tooltip_test.py EXE"""
 
-import os
 import re
 import subprocess
 import sys
 import tempfile
 import unittest
 
-from desktop import Desktop, wait_for
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-import title_ocr  # noqa: E402
-import xdisplay  # noqa: E402
+import title_ocr
+from desktop import WineDesktop, require_tools, wait_for
 
 EXE = None
 TOOLTIP = "Double-click for options"
@@ -26,8 +22,8 @@ ABOUT = "^QV-TICKSPAN - ABOUT$"
 class StripTooltipTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        xdisplay.require_tools(title_ocr.TOOLS)
-        cls.desktop = Desktop()
+        require_tools(title_ocr.TOOLS)
+        cls.desktop = WineDesktop()
 
     @classmethod
     def tearDownClass(cls):
