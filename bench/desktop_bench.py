@@ -7,6 +7,7 @@ its wineserver are counted together with the program they serve.
 """
 
 import argparse
+import contextlib
 import json
 import os
 import re
@@ -236,8 +237,12 @@ def coalesce(events, gap=0.1):
     return out
 
 
-def measure(desk, subject, seconds, warmup):
-    tag = f"{subject['name']}-{os.getpid()}-{time.monotonic_ns()}"
+@contextlib.contextmanager
+def running(desk, subject, warmup, phase=""):
+    """Starts `subject` with a fresh settings folder and, once its window is up and `warmup`
+    seconds have passed, yields (tag, watcher) with the watcher on that window running; ends
+    the subject and the watcher afterwards."""
+    tag = f"{subject['name']}{phase}-{os.getpid()}-{time.monotonic_ns()}"
     env = dict(desk.env, **subject.get("env", {}))
     env[MARKER] = tag
     workdir = Path(tempfile.mkdtemp(prefix="qv-bench-"))
@@ -248,6 +253,7 @@ def measure(desk, subject, seconds, warmup):
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                             start_new_session=True)
     disp = display.Display(desk.name)
+    watcher = None
     try:
         window = find_window(disp, subject["match"], subject.get("find_timeout", 20))
         if window is None:
@@ -255,44 +261,59 @@ def measure(desk, subject, seconds, warmup):
         time.sleep(warmup)
         watcher = Watcher(desk.name, window.id, subject["kind"] != "caption")
         watcher.start()
+        yield tag, watcher
+    finally:
+        if watcher:
+            watcher.stop_flag.set()
+            watcher.join(2)
+        disp.close()
+        stop_tagged(proc, tag)
+        shutil.rmtree(workdir, ignore_errors=True)
+
+
+def usage(before, after, elapsed):
+    """CPU (stat and schedstat) as % of a core, and voluntary switches a second, between two
+    samples of the same processes."""
+    def total(i):
+        return sum(after[p][i] - before.get(p, (0, 0, 0))[i] for p in after)
+    return {
+        "cpu_percent": 100.0 * total(0) / elapsed,
+        "cpu_sched_percent": 100.0 * total(2) / elapsed,
+        "switches_per_s": total(1) / elapsed,
+    }
+
+
+def display_lags(subject, events):
+    """The lag of each change the X server reported, in ms, and how many changes there were (a
+    burst of damage counting as one)."""
+    if subject["kind"] == "caption":
+        return caption_lags(events, subject.get("clock", "boot")), len(events)
+    bursts = coalesce(events)
+    clock = (lambda e: e[0]) if subject["kind"] == "uptime-text" else (lambda e: e[1])
+    return [(clock(e) % 1.0) * 1000.0 for e in bursts], len(bursts)
+
+
+def measure(desk, subject, seconds, warmup):
+    with running(desk, subject, warmup) as (tag, watcher):
         time.sleep(0.3)
         before = sample(tag)
         t0 = time.monotonic()
         time.sleep(seconds)
         after = sample(tag)
         elapsed = time.monotonic() - t0
-        watcher.stop_flag.set()
-        watcher.join(2)
         mem = [memory_kib(pid) for pid in after if os.path.exists(f"/proc/{pid}")]
-        cpu = sum(after[p][0] - before.get(p, (0, 0, 0))[0] for p in after)
-        switches = sum(after[p][1] - before.get(p, (0, 0, 0))[1] for p in after)
-        scheduled = sum(after[p][2] - before.get(p, (0, 0, 0))[2] for p in after)
-        events = watcher.events
-        if subject["kind"] == "caption":
-            lags = caption_lags(events, subject.get("clock", "boot"))
-            updates = len(events)
-        else:
-            bursts = coalesce(events)
-            clock = (lambda e: e[0]) if subject["kind"] == "uptime-text" else (lambda e: e[1])
-            lags = [(clock(e) % 1.0) * 1000.0 for e in bursts]
-            updates = len(bursts)
-        return {
-            "program": subject["label"],
-            "processes": len(after),
-            "cpu_percent": 100.0 * cpu / elapsed,
-            "cpu_sched_percent": 100.0 * scheduled / elapsed,
-            "switches_per_s": switches / elapsed,
-            "rss_mib": sum(m[0] for m in mem) / 1024.0,
-            "private_mib": sum(m[1] for m in mem) / 1024.0,
-            "x_updates_per_s": updates / elapsed,
-            "lag_median_ms": statistics.median(lags) if lags else float("nan"),
-            "lag_p99_ms": percentile(lags, 99),
-            "lag_samples": len(lags),
-        }
-    finally:
-        disp.close()
-        stop_tagged(proc, tag)
-        shutil.rmtree(workdir, ignore_errors=True)
+    lags, updates = display_lags(subject, watcher.events)
+    return {
+        "program": subject["label"],
+        "processes": len(after),
+        **usage(before, after, elapsed),
+        "rss_mib": sum(m[0] for m in mem) / 1024.0,
+        "private_mib": sum(m[1] for m in mem) / 1024.0,
+        "x_updates_per_s": updates / elapsed,
+        "lag_median_ms": statistics.median(lags) if lags else float("nan"),
+        "lag_p99_ms": percentile(lags, 99),
+        "lag_samples": len(lags),
+    }
 
 
 def stop_tagged(proc, tag):
@@ -495,48 +516,24 @@ def measure_saver(desk, subject, seconds, warmup, after):
     """The subject with the X screen saver active for `seconds`, then `after` seconds more with
     it ended: CPU and wake-ups under the saver; how soon the display changed after it ended and
     whether that change showed the current second; the lag of the later changes."""
-    tag = f"{subject['name']}-saver-{os.getpid()}-{time.monotonic_ns()}"
-    env = dict(desk.env, **subject.get("env", {}))
-    env[MARKER] = tag
-    workdir = Path(tempfile.mkdtemp(prefix="qv-bench-"))
-    env.setdefault("XDG_CONFIG_HOME", str(workdir / "config"))
-    if "prepare" in subject:
-        subject["prepare"](env, workdir)
-    proc = subprocess.Popen(subject["argv"](workdir), env=env, cwd=workdir,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                            start_new_session=True)
-    disp = display.Display(desk.name)
     try:
-        window = find_window(disp, subject["match"], subject.get("find_timeout", 20))
-        if window is None:
-            raise RuntimeError(f"{subject['name']}: no window appeared")
-        time.sleep(warmup)
-        watcher = Watcher(desk.name, window.id, subject["kind"] != "caption")
-        watcher.start()
-        xset(desk, "activate")
-        time.sleep(1.0)
-        before = sample(tag)
-        t0 = time.monotonic()
-        time.sleep(seconds)
-        after_sample = sample(tag)
-        elapsed = time.monotonic() - t0
-        ended = boottime()
-        xset(desk, "reset")
-        time.sleep(after)
-        watcher.stop_flag.set()
-        watcher.join(2)
-        return saver_figures(subject, watcher.events, ended, before, after_sample, elapsed)
+        with running(desk, subject, warmup, "-saver") as (tag, watcher):
+            xset(desk, "activate")
+            time.sleep(1.0)
+            before = sample(tag)
+            t0 = time.monotonic()
+            time.sleep(seconds)
+            after_sample = sample(tag)
+            elapsed = time.monotonic() - t0
+            ended = boottime()
+            xset(desk, "reset")
+            time.sleep(after)
     finally:
         xset(desk, "reset")
-        disp.close()
-        stop_tagged(proc, tag)
-        shutil.rmtree(workdir, ignore_errors=True)
+    return saver_figures(subject, watcher.events, ended, before, after_sample, elapsed)
 
 
 def saver_figures(subject, events, ended, before, after, elapsed):
-    cpu = sum(after[p][0] - before.get(p, (0, 0, 0))[0] for p in after)
-    switches = sum(after[p][1] - before.get(p, (0, 0, 0))[1] for p in after)
-    scheduled = sum(after[p][2] - before.get(p, (0, 0, 0))[2] for p in after)
     later = [e for e in events if e[0] >= ended]
     if subject["kind"] != "caption":
         later = coalesce(later)
@@ -548,16 +545,10 @@ def saver_figures(subject, events, ended, before, after, elapsed):
         if m:
             d, h, mi, s = map(int, m.groups())
             current = d * 86400 + h * 3600 + mi * 60 + s == int(now)
-    if subject["kind"] == "caption":
-        lags = caption_lags(later[1:], subject.get("clock", "boot"))
-    else:
-        clock = (lambda e: e[0]) if subject["kind"] == "uptime-text" else (lambda e: e[1])
-        lags = [(clock(e) % 1.0) * 1000.0 for e in later[1:]]
+    lags, _ = display_lags(subject, later[1:])
     return {
         "program": subject["label"],
-        "cpu_percent": 100.0 * cpu / elapsed,
-        "cpu_sched_percent": 100.0 * scheduled / elapsed,
-        "switches_per_s": switches / elapsed,
+        **usage(before, after, elapsed),
         "first_change_ms": first_ms,
         "first_change_current": current,
         "lag_median_ms": statistics.median(lags) if lags else float("nan"),
