@@ -16,31 +16,11 @@
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/virtual_clock.h"
 #include "platform/timer_scheduler.h"
+#include "timer_rig.h"
 
 using namespace qv;
 
-namespace {
-
-struct Rig {
-    VirtualClock clock;
-    TimerScheduler scheduler{[this] { return clock.nowMs(); }};
-    HeadlessLoop loop{clock, scheduler};
-    std::string order;
-    std::vector<std::int64_t> ticks;  // every tick of every timer, at its time
-
-    Timer& timer(char name, std::int64_t periodMs) {
-        Timer& t = scheduler.create(std::string(1, name), [this, name] {
-            order += name;
-            ticks.push_back(clock.nowMs());
-        });
-        t.setPeriod(periodMs);
-        t.setEnabled(true);
-        return t;
-    }
-    void until(std::int64_t ms) { loop.advance(ms - clock.nowMs()); }
-};
-
-}  // namespace
+using Rig = TimerRig;
 
 TEST(RestingTimers, TickOnWholeSecondsAndShareOneWakeUp) {
     Rig rig;

@@ -9,22 +9,12 @@
 
 #include "engine/field_board.h"
 #include "platform/handler_guard.h"
-#include "platform/headless/headless_loop.h"
-#include "platform/headless/virtual_clock.h"
 #include "platform/timer_scheduler.h"
+#include "timer_rig.h"
 
 using namespace qv;
 
-namespace {
-
-struct Rig {
-    VirtualClock clock;
-    TimerScheduler scheduler{[this] { return clock.nowMs(); }};
-    HeadlessLoop loop{clock, scheduler};
-    explicit Rig(std::uint64_t uptime = 0) : clock(uptime) {}
-};
-
-}  // namespace
+using Rig = TimerRig;
 
 TEST(TimerScheduler, OneMillisecondPeriodFiresOncePerResolutionStep) {
     Rig rig;
