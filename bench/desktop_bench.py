@@ -293,6 +293,11 @@ def display_lags(subject, events):
     return [(clock(e) % 1.0) * 1000.0 for e in bursts], len(bursts)
 
 
+def lag_figures(lags):
+    return {"lag_median_ms": statistics.median(lags) if lags else float("nan"),
+            "lag_p99_ms": percentile(lags, 99), "lag_samples": len(lags)}
+
+
 def measure(desk, subject, seconds, warmup):
     with running(desk, subject, warmup) as (tag, watcher):
         time.sleep(0.3)
@@ -310,9 +315,7 @@ def measure(desk, subject, seconds, warmup):
         "rss_mib": sum(m[0] for m in mem) / 1024.0,
         "private_mib": sum(m[1] for m in mem) / 1024.0,
         "x_updates_per_s": updates / elapsed,
-        "lag_median_ms": statistics.median(lags) if lags else float("nan"),
-        "lag_p99_ms": percentile(lags, 99),
-        "lag_samples": len(lags),
+        **lag_figures(lags),
     }
 
 
@@ -445,16 +448,27 @@ COLUMNS = [
 ]
 
 
+def median_table(runs, columns):
+    """Each program's medians over the runs, and the Markdown table of them."""
+    programs = [r["program"] for r in runs[0]]
+    medians = {}
+    for p in programs:
+        rows = [r for run in runs for r in run if r["program"] == p]
+        medians[p] = {k: statistics.median(r[k] for r in rows) for k, _, _ in columns}
+    table = ["| program | " + " | ".join(title for _, title, _ in columns) + " |",
+             "|---" * (len(columns) + 1) + "|"]
+    for p in programs:
+        cells = [fmt.format(medians[p][k]) for k, _, fmt in columns]
+        table.append(f"| {p} | " + " | ".join(cells) + " |")
+    return medians, table
+
+
 def write_results(runs, startup, growth, sizes, seconds):
     RESULTS.mkdir(parents=True, exist_ok=True)
     (RESULTS / "desktop.json").write_text(json.dumps(
         {"runs": runs, "startup_ms": startup, "private_growth_kib": growth, "sizes": sizes,
          "seconds": seconds}, indent=2))
-    programs = [r["program"] for r in runs[0]]
-    medians = {}
-    for p in programs:
-        rows = [r for run in runs for r in run if r["program"] == p]
-        medians[p] = {k: statistics.median(r[k] for r in rows) for k, _, _ in COLUMNS}
+    medians, table = median_table(runs, COLUMNS)
     lines = [
         f"Medians of {len(runs)} runs of {seconds} s each on a private Xvfb + openbox display "
         f"(2-core machine). Wine's processes and wineserver are counted together. CPU (stat) "
@@ -464,13 +478,9 @@ def write_results(runs, startup, growth, sizes, seconds):
         f"began (the captions on their program's tick clock; conky on CLOCK_BOOTTIME and "
         f"xclock on the wall clock, from damage events).",
         "",
-        "| program | " + " | ".join(title for _, title, _ in COLUMNS) + " |",
-        "|---" * (len(COLUMNS) + 1) + "|",
+        *table,
+        "",
     ]
-    for p in programs:
-        cells = [fmt.format(medians[p][k]) for k, _, fmt in COLUMNS]
-        lines.append(f"| {p} | " + " | ".join(cells) + " |")
-    lines.append("")
     for name, ms in startup.items():
         lines.append(f"- Start-up to the first running caption, {name}: median {ms:.0f} ms "
                      f"(10 starts).")
@@ -483,7 +493,7 @@ def write_results(runs, startup, growth, sizes, seconds):
 
     data = RESULTS / "desktop.dat"
     with data.open("w") as f:
-        for p in programs:
+        for p in medians:
             f.write('"{}" {:.3f} {:.3f} {:.3f}\n'.format(
                 p, medians[p]["cpu_percent"], medians[p]["private_mib"],
                 medians[p]["lag_p99_ms"]))
@@ -551,9 +561,7 @@ def saver_figures(subject, events, ended, before, after, elapsed):
         **usage(before, after, elapsed),
         "first_change_ms": first_ms,
         "first_change_current": current,
-        "lag_median_ms": statistics.median(lags) if lags else float("nan"),
-        "lag_p99_ms": percentile(lags, 99),
-        "lag_samples": len(lags),
+        **lag_figures(lags),
     }
 
 
@@ -570,7 +578,7 @@ SAVER_COLUMNS = [
 def write_saver_results(runs, seconds, after):
     (RESULTS / "desktop-saver.json").write_text(json.dumps(
         {"runs": runs, "seconds": seconds, "after": after}, indent=2))
-    programs = [r["program"] for r in runs[0]]
+    _, table = median_table(runs, SAVER_COLUMNS)
     lines = [
         f"Screen-saver phase: medians of {len(runs)} runs on a private Xvfb + openbox display "
         f"(2-core machine). Each program runs alone: after the warm-up the X screen saver is "
@@ -580,13 +588,8 @@ def write_saver_results(runs, seconds, after):
         f"the first change the X server reports; the lag after is that of the later changes, "
         f"as in the table above.",
         "",
-        "| program | " + " | ".join(title for _, title, _ in SAVER_COLUMNS) + " |",
-        "|---" * (len(SAVER_COLUMNS) + 1) + "|",
+        *table,
     ]
-    for p in programs:
-        rows = [r for run in runs for r in run if r["program"] == p]
-        cells = [fmt.format(statistics.median(r[k] for r in rows)) for k, _, fmt in SAVER_COLUMNS]
-        lines.append(f"| {p} | " + " | ".join(cells) + " |")
     current = [r["first_change_current"] for run in runs for r in run
                if r["first_change_current"] is not None]
     if current:
