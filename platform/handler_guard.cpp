@@ -57,6 +57,7 @@ void HandlerGuard::say(std::string_view line) noexcept {
 }
 
 void HandlerGuard::emit(std::string_view line) noexcept {
+    // A write that fails (no one reads the error stream any more) only loses the message.
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);
