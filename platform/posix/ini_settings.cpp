@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <system_error>
 
-#include "platform/posix/ini_document.h"
 #include "platform/posix/ini_folder.h"
 #include "platform/posix/ini_lock.h"
+#include "platform/posix/ini_scan.h"
 #include "platform/posix/posix_file.h"
 #include "platform/program_identity.h"
 
@@ -99,13 +99,13 @@ std::optional<std::string> IniSettingsBackend::read(std::string_view application
                               "; the defaults apply");
         return std::nullopt;
     }
-    const ini::Document doc = ini::Document::parse(bytes);
-    if (const std::size_t bad = doc.unreadableLines()) {
+    const ini::KeyScan scan(bytes, section, key);
+    if (const std::size_t bad = scan.unreadableLines()) {
         warnAboutSettings(*path + ": ignoring " + linesText(bad) +
                           " that cannot be read (the first is line " +
-                          numberText(doc.firstUnreadableLine()) + ")");
+                          numberText(scan.firstUnreadableLine()) + ")");
     }
-    return doc.find(section, key);
+    return scan.value();
 }
 
 namespace {
@@ -247,17 +247,15 @@ SaveResult IniSettingsBackend::write(const StoreFile& target, std::string_view s
     if (mode.existing && ::fstatat(target.folder, target.name.c_str(), &st, 0) == 0)
         mode.bits = st.st_mode & 07777;
 
-    ini::Document doc = ini::Document::parse(old);
-    if (const std::size_t bad = doc.unreadableLines()) {
+    const ini::KeyScan scan(old, section, key);
+    if (const std::size_t bad = scan.unreadableLines()) {
         // Keep the whole file beside it before leaving out what cannot be read.
         const StoreFile backup{target.folder, target.name + ".bad", target.shown + ".bad"};
         if (SaveResult r = replace(backup, old, mode, IniStep::WriteBackup); !r.ok) return r;
         warnAboutSettings(target.shown + ": leaving out " + linesText(bad) +
                           " that cannot be read; the file as it was is kept in " + backup.shown);
-        doc.dropUnreadable();
     }
-    doc.set(section, key, value);
-    const std::string bytes = doc.serialize();
+    const std::string bytes = scan.withValue(value);
     if (mode.existing && bytes == old) return {};  // already stored: spare the disk
     return replace(target, bytes, mode, IniStep::WriteTemp);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The Linux settings store: $XDG_CONFIG_HOME/<application>/settings.ini, one "[section]" group
-// per executable name, one "key=value" line per key (see ini_document.h).
+// per executable name, one "key=value" line per key (see ini_scan.h).
 //
 // Reads take no lock: a save never changes the file in place but renames a complete new file
 // over it, so a reader sees the old file or the new one. Saves are read-modify-write of one key
