@@ -156,6 +156,51 @@ TEST_F(IniStoreTest, ABrokenFileGivesWhatCanBeReadAndIsKeptBeforeItIsRewritten) 
     EXPECT_EQ(doc.find("qv-tickspan", "MAIN_Top"), "6");
 }
 
+// Each broken file a save leaves lines out of is kept: the newest in settings.ini.bad, earlier
+// different ones moved on to .bad.1 ... .bad.4, the oldest gone (and named) when all are taken.
+TEST_F(IniStoreTest, EveryBrokenFileIsKeptUntilFiveCopiesAreTaken) {
+    IniSettingsBackend backend(options());
+    auto broken = [](int n) {
+        return "[qv-tickspan]\nMAIN_Left=" + std::to_string(n) + "\n\x01\n";
+    };
+    auto saveOver = [&](const std::string& bytes) {
+        spill(file(), bytes);
+        return backend.save("QV_TKS", "qv-tickspan", "MAIN_Top", "1").ok;
+    };
+    auto copies = [&] {
+        std::vector<std::string> kept;
+        for (const std::string suffix : {".bad", ".bad.1", ".bad.2", ".bad.3", ".bad.4", ".bad.5"})
+            kept.push_back(fs::exists(file() + suffix) ? slurp(file() + suffix) : "");
+        return kept;
+    };
+    ASSERT_TRUE(saveOver(broken(1)));
+    ASSERT_TRUE(saveOver(broken(2)));
+    EXPECT_EQ(copies(), (std::vector<std::string>{broken(2), broken(1), "", "", "", ""}));
+    ASSERT_TRUE(saveOver(broken(2)));  // the same file again: one copy of it is enough
+    EXPECT_EQ(copies(), (std::vector<std::string>{broken(2), broken(1), "", "", "", ""}));
+    for (int n = 3; n <= 5; ++n) ASSERT_TRUE(saveOver(broken(n)));
+    EXPECT_EQ(copies(), (std::vector<std::string>{broken(5), broken(4), broken(3), broken(2),
+                                                  broken(1), ""}));
+    EXPECT_EQ(reports.back().find("gone"), std::string::npos);
+    ASSERT_TRUE(saveOver(broken(6)));
+    EXPECT_EQ(copies(), (std::vector<std::string>{broken(6), broken(5), broken(4), broken(3),
+                                                  broken(2), ""}));
+    EXPECT_NE(reports.back().find("the oldest of the copies kept, " + file() +
+                                  ".bad.4, is gone to make room"),
+              std::string::npos)
+        << reports.back();
+
+    // No line is left out without its copy.
+    IniSettingsOptions o = options();
+    o.fault = [](IniStep s) { return s == IniStep::WriteBackup ? ENOSPC : 0; };
+    IniSettingsBackend failing(o);
+    spill(file(), broken(7));
+    EXPECT_FALSE(failing.save("QV_TKS", "qv-tickspan", "MAIN_Top", "1").ok);
+    EXPECT_EQ(slurp(file()), broken(7));
+    EXPECT_EQ(copies(), (std::vector<std::string>{broken(6), broken(5), broken(4), broken(3),
+                                                  broken(2), ""}));
+}
+
 // The save leaves out an unreadable first line, so the line below, which starts with two byte
 // order marks, becomes the file's first: it must still open the same section.
 TEST_F(IniStoreTest, ALineThatASaveMovesToTheTopReadsAsBefore) {

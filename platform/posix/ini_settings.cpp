@@ -188,47 +188,6 @@ SaveResult IniSettingsBackend::lockOutcome(int err, const std::string& lockPath,
     return {};
 }
 
-SaveResult IniSettingsBackend::replace(const StoreFile& file, std::string_view bytes,
-                                       const FileMode& mode, IniStep writeStep) {
-    // Written through a temporary file in the same folder: the rename swaps whole files, so a
-    // crash at any moment leaves the old file or the new one.
-    const std::string temp = file.name + ".tmp";
-    const std::string shownTemp = file.shown + ".tmp";
-    // A temporary left by a holder that died: ours to remove, since we hold the lock. Made
-    // afresh, never through a link planted at its name.
-    ::unlinkat(file.folder, temp.c_str(), 0);
-    Fd fd(retryOnEintr([&] {
-        return ::openat(file.folder, temp.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode.bits);
-    }));
-    if (fd.get() < 0) {
-        const int e = errno;
-        return failed("cannot create " + shownTemp, e);
-    }
-    auto abandon = [&](const std::string& what, int e) {
-        fd.close();
-        ::unlinkat(file.folder, temp.c_str(), 0);
-        return failed(what, e);
-    };
-    // The umask must not narrow an existing file's mode.
-    int e = mode.existing && ::fchmod(fd.get(), mode.bits) != 0 ? errno : 0;
-    if (e) return abandon("cannot set the mode of " + shownTemp, e);
-    e = injected(writeStep);
-    if (!e) e = posix::writeAll(fd.get(), bytes);
-    if (e) return abandon("cannot write " + shownTemp, e);
-    e = injected(IniStep::SyncTemp);
-    if (!e && retryOnEintr([&] { return ::fsync(fd.get()); }) != 0) e = errno;
-    if (!e) e = fd.close();
-    if (e) return abandon("cannot write " + shownTemp, e);
-    e = injected(IniStep::Rename);
-    if (!e && ::renameat(file.folder, temp.c_str(), file.folder, file.name.c_str()) != 0) e = errno;
-    if (e) {
-        ::unlinkat(file.folder, temp.c_str(), 0);
-        return failed("cannot replace " + file.shown, e);
-    }
-    return {};
-}
-
 SaveResult IniSettingsBackend::write(const StoreFile& target, std::string_view section,
                                      std::string_view key, std::string_view value) {
     // Read under the lock: another copy's save that finished a moment ago is kept.
@@ -250,10 +209,14 @@ SaveResult IniSettingsBackend::write(const StoreFile& target, std::string_view s
     const ini::KeyScan scan(old, section, key);
     if (const std::size_t bad = scan.unreadableLines()) {
         // Keep the whole file beside it before leaving out what cannot be read.
-        const StoreFile backup{target.folder, target.name + ".bad", target.shown + ".bad"};
-        if (SaveResult r = replace(backup, old, mode, IniStep::WriteBackup); !r.ok) return r;
-        warnAboutSettings(target.shown + ": leaving out " + linesText(bad) +
-                          " that cannot be read; the file as it was is kept in " + backup.shown);
+        std::string dropped;
+        if (SaveResult r = keepCopy(target, old, mode, dropped); !r.ok) return r;
+        std::string line = target.shown + ": leaving out " + linesText(bad) +
+                           " that cannot be read; the file as it was is kept in " + target.shown +
+                           ".bad";
+        if (!dropped.empty())
+            line += ", and the oldest of the copies kept, " + dropped + ", is gone to make room";
+        warnAboutSettings(line);
     }
     const std::string bytes = scan.withValue(value);
     if (mode.existing && bytes == old) return {};  // already stored: spare the disk

@@ -88,8 +88,18 @@ class IniSettingsBackend : public SettingsBackend {
                            bool sameHungHolder);
     SaveResult write(const StoreFile& target, std::string_view section, std::string_view key,
                      std::string_view value);
+    // Written through a temporary file in the same folder, synced, then renamed over the file:
+    // the rename swaps whole files, so a crash at any moment leaves the old file or the new one.
     SaveResult replace(const StoreFile& file, std::string_view bytes, const FileMode& mode,
                        IniStep writeStep);
+    SaveResult writeTemp(const StoreFile& file, std::string_view bytes, const FileMode& mode,
+                         IniStep writeStep);
+    SaveResult commitTemp(const StoreFile& file);
+    // Keeps `bytes`, the file as it was before a save leaves lines out of it, in "<file>.bad";
+    // earlier copies that differ move on to ".bad.1" ... ".bad.4", and when all five are taken
+    // the oldest goes, named in `dropped`.
+    SaveResult keepCopy(const StoreFile& file, std::string_view bytes, const FileMode& mode,
+                        std::string& dropped);
     int injected(IniStep step) const { return options_.fault ? options_.fault(step) : 0; }
 
     IniSettingsOptions options_;
