@@ -9,6 +9,16 @@ void warnAboutSettings(std::string_view what) {
     HandlerGuard::instance().warnOnce(std::string(kSettingsWarningPrefix).append(what));
 }
 
+void warnAboutSettings(std::string_view what, std::string_view cause) {
+    HandlerGuard::instance().warnOnce(std::string(kSettingsWarningPrefix).append(cause),
+                                      std::string(kSettingsWarningPrefix).append(what));
+}
+
+void tellAboutSettings(std::string_view what) {
+    HandlerGuard::instance().say(
+        std::string(kProgramName).append(": ").append(kSettingsWarningPrefix).append(what));
+}
+
 std::string_view withoutExtension(std::string_view fileName) {
     const auto dot = fileName.rfind('.');
     if (dot == std::string_view::npos || dot == 0) return fileName;

@@ -38,8 +38,9 @@ class PlantedTest : public IniStoreTest {
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 2.0f));
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Top, 3.0f));
         EXPECT_FALSE(store.saveInteger16(SettingKey::AUTOSTART_TICKBOX, 0));
-        // Reading still works.
-        EXPECT_EQ(store.readSingle(SettingKey::MAIN_Left), 1.0f);
+        // Reading still works: the file holds what it held, while this run reads what it saved.
+        EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "1");
+        EXPECT_EQ(store.readSingle(SettingKey::MAIN_Left), 2.0f);
         return reports.size();
     }
 };

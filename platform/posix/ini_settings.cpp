@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <system_error>
 
 #include "platform/posix/ini_folder.h"
@@ -37,6 +38,25 @@ constexpr std::size_t kMaxFileBytes = 16u << 20;
 
 std::string errorText(int err) {
     return std::generic_category().message(err);
+}
+
+// Why the settings file could not be read, as readWholeFile() says it.
+std::string readErrorText(int err) {
+    if (err == EINVAL) return "it is not a plain file";
+    if (err == EFBIG) return "it is larger than the 16 MiB a settings file may have";
+    return errorText(err);
+}
+
+std::string cannotRead(const std::string& path, int err) {
+    return "cannot read " + path + ": " + readErrorText(err);
+}
+
+// Why userConfigHome() knows no home folder.
+std::string noHomeFolder() {
+    const char* home = std::getenv("HOME");
+    std::string why = "no home folder is known: ";
+    why += !home ? "HOME is not set" : !*home ? "HOME is empty" : "HOME is not an absolute path";
+    return why + ", and the password database has no absolute home folder for the user";
 }
 
 std::string numberText(std::size_t n) {
@@ -71,10 +91,7 @@ std::optional<std::string> IniSettingsBackend::storePath(std::string_view applic
     else
         home = userConfigHome();
     if (!home) {
-        if (why)
-            *why =
-                "no home folder is known (HOME is not set and the user has no entry in "
-                "the password database)";
+        if (why) *why = noHomeFolder();
         return std::nullopt;
     }
     std::string path = *home;
@@ -88,15 +105,17 @@ std::optional<std::string> IniSettingsBackend::read(std::string_view application
                                                     std::string_view key) {
     std::string why;
     const auto path = storePath(application, &why);
+    // Told once per cause: the saves that fail for the same one say nothing more.
     if (!path) {
-        warnAboutSettings("cannot read the settings: " + why + "; the defaults apply");
+        warnAboutSettings("cannot read the settings: " + why + "; the defaults apply", why);
         return std::nullopt;
     }
     std::string bytes;
     if (const int err = posix::readWholeFile(*path, bytes, kMaxFileBytes)) {
-        if (err != ENOENT)  // no file yet: every key is absent
-            warnAboutSettings("cannot read " + *path + ": " + errorText(err) +
-                              "; the defaults apply");
+        if (err != ENOENT) {  // no file yet: every key is absent
+            const std::string cause = cannotRead(*path, err);
+            warnAboutSettings(cause + "; the defaults apply", cause);
+        }
         return std::nullopt;
     }
     const ini::KeyScan scan(bytes, section, key);
@@ -166,30 +185,30 @@ SaveResult IniSettingsBackend::lock(int folder, const std::string& lockPath, Fd&
     std::uint64_t count = 0;
     int err = injected(IniStep::Lock);
     if (!err) err = lockWithin(held.get(), bound, count);
-    return lockOutcome(err, lockPath, count, sameHungHolder);
+    return lockOutcome(err, lockPath, count);
 }
 
 SaveResult IniSettingsBackend::lockOutcome(int err, const std::string& lockPath,
-                                           std::uint64_t count, bool sameHungHolder) {
+                                           std::uint64_t count) {
     const std::string boundText = durationText(options_.lockTimeout);
+    // The same holder gives the same words, whether this save waited for it or not: one cause.
     if (err == EWOULDBLOCK) {
         hungHolder_ = HungHolder{lockPath, count};
-        return {false, sameHungHolder
-                           ? "another program still holds " + lockPath + " after more than " +
-                                 boundText + " without letting go; the setting was not saved"
-                           : "another program has held " + lockPath + " for more than " +
-                                 boundText + " without letting go; the setting was not saved"};
+        return {false, "another program has held " + lockPath + " for more than " + boundText +
+                           " without letting go"};
     }
     if (err == EBUSY)
         return {false, "other copies of the program kept " + lockPath + " busy for more than " +
-                           boundText + "; the setting was not saved"};
+                           boundText};
     if (err) return failed("cannot lock " + lockPath, err);
     hungHolder_.reset();
     return {};
 }
 
-SaveResult IniSettingsBackend::write(const StoreFile& target, std::string_view section,
-                                     std::string_view key, std::string_view value) {
+SaveResult IniSettingsBackend::write(const StoreFile& target, const std::string& path,
+                                     std::string_view section, std::string_view key,
+                                     std::string_view value,
+                                     const std::optional<std::string>* heldText) {
     // Read under the lock: another copy's save that finished a moment ago is kept.
     std::string old;
     FileMode mode;
@@ -199,14 +218,20 @@ SaveResult IniSettingsBackend::write(const StoreFile& target, std::string_view s
         mode.existing = false;
         old.clear();
     } else if (err) {
-        // What cannot be read must not be written over.
-        return failed("cannot read " + target.shown, err);
+        // What cannot be read must not be written over. Named as a read names it: one cause.
+        return {false, cannotRead(path, err)};
     }
     struct stat st {};
     if (mode.existing && ::fstatat(target.folder, target.name.c_str(), &st, 0) == 0)
         mode.bits = st.st_mode & 07777;
 
     const ini::KeyScan scan(old, section, key);
+    if (heldText && scan.value() != *heldText) {
+        SaveResult r;
+        r.ok = false;
+        r.superseded = true;
+        return r;
+    }
     if (const std::size_t bad = scan.unreadableLines()) {
         // Keep the whole file beside it before leaving out what cannot be read.
         std::string dropped;
@@ -225,6 +250,18 @@ SaveResult IniSettingsBackend::write(const StoreFile& target, std::string_view s
 
 SaveResult IniSettingsBackend::save(std::string_view application, std::string_view section,
                                     std::string_view key, std::string_view value) {
+    return store(application, section, key, value, nullptr);
+}
+
+SaveResult IniSettingsBackend::saveIfHolds(std::string_view application, std::string_view section,
+                                           std::string_view key, std::string_view value,
+                                           const std::optional<std::string>& held) {
+    return store(application, section, key, value, &held);
+}
+
+SaveResult IniSettingsBackend::store(std::string_view application, std::string_view section,
+                                     std::string_view key, std::string_view value,
+                                     const std::optional<std::string>* heldText) {
     if (key.empty()) return {false, "a settings key cannot be empty"};
     std::string why;
     const auto path = storePath(application, &why);
@@ -253,7 +290,7 @@ SaveResult IniSettingsBackend::save(std::string_view application, std::string_vi
     // program looks for it.
     Fd held;
     if (SaveResult r = lock(folderFd.get(), *path + ".lock", held); !r.ok) return r;
-    if (SaveResult r = write(file, section, key, value); !r.ok) return r;
+    if (SaveResult r = write(file, *path, section, key, value, heldText); !r.ok) return r;
     // The next copy may read the file as soon as it is renamed; only this save's own return
     // waits for the folder to reach the disk.
     held.close();

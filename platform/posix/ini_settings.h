@@ -59,6 +59,9 @@ class IniSettingsBackend : public SettingsBackend {
                                     std::string_view key) override;
     SaveResult save(std::string_view application, std::string_view section, std::string_view key,
                     std::string_view value) override;
+    SaveResult saveIfHolds(std::string_view application, std::string_view section,
+                           std::string_view key, std::string_view value,
+                           const std::optional<std::string>& held) override;
 
     // The settings file of `application`; std::nullopt, with the reason in `why`, when there is
     // no home folder or the name cannot be a folder's.
@@ -84,10 +87,15 @@ class IniSettingsBackend : public SettingsBackend {
     // the file (or its backup) whole.
     SaveResult openTrustedFolder(const std::string& folder, posix::Fd& out);
     SaveResult lock(int folder, const std::string& lockPath, posix::Fd& held);
-    SaveResult lockOutcome(int err, const std::string& lockPath, std::uint64_t count,
-                           bool sameHungHolder);
-    SaveResult write(const StoreFile& target, std::string_view section, std::string_view key,
-                     std::string_view value);
+    SaveResult lockOutcome(int err, const std::string& lockPath, std::uint64_t count);
+    // A save, or with `heldText` one made only while the key holds *heldText.
+    SaveResult store(std::string_view application, std::string_view section, std::string_view key,
+                     std::string_view value, const std::optional<std::string>* heldText);
+    // The file's change under the lock. `path`: settings.ini as messages name it, whether or not
+    // it is a link to `target`.
+    SaveResult write(const StoreFile& target, const std::string& path, std::string_view section,
+                     std::string_view key, std::string_view value,
+                     const std::optional<std::string>* heldText);
     // Written through a temporary file in the same folder, synced, then renamed over the file:
     // the rename swaps whole files, so a crash at any moment leaves the old file or the new one.
     SaveResult replace(const StoreFile& file, std::string_view bytes, const FileMode& mode,
