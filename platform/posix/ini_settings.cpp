@@ -145,7 +145,7 @@ SaveResult IniSettingsBackend::openTrustedFolder(const std::string& folder, Fd& 
         err = errno;
         return failed("cannot examine the folder " + folder, err);
     }
-    const std::string why = posix::distrustOf(st);
+    const std::string why = posix::distrustOf(st, groupMembers_);
     if (why.empty()) return {};
     const std::string line =
         "not saving into " + folder + ": " + why + " (the settings are still read from it)";

@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/posix/ini_folder.h"
 #include "platform/posix/posix_file.h"
 #include "platform/settings_backend.h"
 
@@ -117,6 +118,7 @@ class IniSettingsBackend : public SettingsBackend {
         std::uint64_t count = 0;
     };
     std::optional<HungHolder> hungHolder_;
+    posix::GroupMembers groupMembers_;
 };
 
 // $XDG_CONFIG_HOME when it is an absolute path; else $HOME/.config when HOME is absolute; else
