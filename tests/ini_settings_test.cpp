@@ -240,6 +240,8 @@ TEST_F(IniStoreTest, AFileThatCannotBeReadIsToldOnce) {
         {"Is a directory", [&] { fs::create_directories(file()); }},
         {"it is not a plain file", [&] { ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0); }},
         {"it is not a plain file", [&] { fs::create_symlink("/dev/zero", file()); }},
+        {"it is larger than the 16 MiB a settings file may have",
+         [&] { spill(file(), std::string((16u << 20) + 1, '\n')); }},
     };
     for (const auto& [why, plant] : cases) {
         SCOPED_TRACE(why);

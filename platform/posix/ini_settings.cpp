@@ -40,17 +40,6 @@ std::string errorText(int err) {
     return std::generic_category().message(err);
 }
 
-// Why the settings file could not be read, as readWholeFile() says it.
-std::string readErrorText(int err) {
-    if (err == EINVAL) return "it is not a plain file";
-    if (err == EFBIG) return "it is larger than the 16 MiB a settings file may have";
-    return errorText(err);
-}
-
-std::string cannotRead(const std::string& path, int err) {
-    return "cannot read " + path + ": " + readErrorText(err);
-}
-
 // Why userConfigHome() knows no home folder.
 std::string noHomeFolder() {
     const char* home = std::getenv("HOME");
@@ -66,6 +55,19 @@ std::string numberText(std::size_t n) {
 
 std::string linesText(std::size_t n) {
     return numberText(n) + (n == 1 ? " line" : " lines");
+}
+
+// Why the settings file could not be read, as readWholeFile() says it.
+std::string readErrorText(int err) {
+    if (err == EINVAL) return "it is not a plain file";
+    if (err == EFBIG)
+        return "it is larger than the " + numberText(kMaxFileBytes >> 20) +
+               " MiB a settings file may have";
+    return errorText(err);
+}
+
+std::string cannotRead(const std::string& path, int err) {
+    return "cannot read " + path + ": " + readErrorText(err);
 }
 
 std::string durationText(std::chrono::milliseconds d) {
