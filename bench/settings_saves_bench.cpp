@@ -69,9 +69,9 @@ bool readAll(int fd, void* data, std::size_t size) {
 int saveAll(const std::string& folder, int process, int saves, int gate, int out) {
     char go;
     if (!readAll(gate, &go, 1)) return 3;
-    qv::IniSettingsOptions options;
+    qv::posix::IniSettingsOptions options;
     options.configHome = folder;
-    qv::IniSettingsBackend backend(options);
+    qv::posix::IniSettingsBackend backend(options);
     std::vector<long long> times;
     bool told = false;
     for (int i = 0; i < saves; ++i) {
@@ -151,7 +151,7 @@ int keptInFile(const std::string& folder, int processes, int saves) {
     std::ifstream in(folder + "/" + std::string(qv::kSettingsApplication) + "/settings.ini",
                      std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const qv::ini::Document doc = qv::ini::Document::parse(bytes);
+    const qv::posix::ini::Document doc = qv::posix::ini::Document::parse(bytes);
     int kept = 0;
     for (int p = 0; p < processes; ++p)
         for (int i = 0; i < saves; ++i)

@@ -14,6 +14,7 @@
 #include "platform/headless/headless_platform.h"
 
 using namespace qv;
+using namespace qv::headless;
 
 namespace {
 

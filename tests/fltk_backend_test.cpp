@@ -4,7 +4,7 @@
 
 #include "platform/fltk/x11_desktop.h"
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 namespace {
 
 TEST(XftDpi, ReadsTheSettingAmongOtherResources) {
@@ -33,4 +33,4 @@ TEST(XftDpi, TheLastSettingWins) {
 }
 
 }  // namespace
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

@@ -17,6 +17,7 @@
 
 using namespace qv;
 using namespace qv::test;
+using namespace qv::headless;
 namespace fs = std::filesystem;
 
 namespace {

@@ -20,6 +20,8 @@
 
 namespace qv::test {
 
+using namespace qv::posix;
+
 namespace fs = std::filesystem;
 
 class TempDir {

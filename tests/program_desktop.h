@@ -18,6 +18,8 @@
 
 namespace qv::test {
 
+using namespace qv::headless;
+
 using Op = MemorySettingsBackend::Op;
 
 constexpr std::uint64_t kUptimeAtStart = 123456789 - kTimerResolutionMs;

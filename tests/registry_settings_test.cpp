@@ -18,6 +18,8 @@
 #include "tests/captured_warnings.h"
 
 using namespace qv;
+using namespace qv::headless;
+using namespace qv::win32;
 
 namespace {
 

@@ -19,6 +19,7 @@
 #include "timer_rig.h"
 
 using namespace qv;
+using namespace qv::headless;
 
 using Rig = TimerRig;
 

@@ -24,6 +24,7 @@
 #include "tests/captured_warnings.h"
 
 using namespace qv;
+using namespace qv::headless;
 
 namespace {
 

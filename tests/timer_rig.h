@@ -13,9 +13,9 @@
 namespace qv {
 
 struct TimerRig {
-    VirtualClock clock;
+    headless::VirtualClock clock;
     TimerScheduler scheduler{[this] { return clock.nowMs(); }};
-    HeadlessLoop loop{clock, scheduler};
+    headless::HeadlessLoop loop{clock, scheduler};
     std::string order;                // the names of the timers that ticked, in turn
     std::vector<std::int64_t> ticks;  // every tick of every timer, at its time
 

@@ -10,7 +10,7 @@
 
 int main() {
     try {
-        qv::FltkPlatform platform;
+        qv::fltk::FltkPlatform platform;
         qv::Program program(platform);
         return program.run();
     } catch (const std::exception& e) {

@@ -27,7 +27,7 @@
 #include "platform/program_identity.h"
 #include "platform/timer_scheduler.h"
 
-namespace qv {
+namespace qv::fltk {
 
 namespace {
 
@@ -68,7 +68,7 @@ std::string errnoText(const char* what) {
 }  // namespace
 
 FltkPlatform::FltkPlatform()
-    : settings_(makeIniSettingsBackend()), section_(makeProcSelfExeSection()) {
+    : settings_(posix::makeIniSettingsBackend()), section_(posix::makeProcSelfExeSection()) {
     display_ = XOpenDisplay(nullptr);
     if (!display_) {
         const char* name = std::getenv("DISPLAY");
@@ -311,4 +311,4 @@ void FltkPlatform::setTopmost(WindowHandle window, bool topmost) {
     if (topmost) x11::raise(display_, w);
 }
 
-}  // namespace qv
+}  // namespace qv::fltk

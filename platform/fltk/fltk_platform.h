@@ -14,7 +14,7 @@
 
 class Fl_RGB_Image;
 
-namespace qv {
+namespace qv::fltk {
 
 class FltkWindow;
 namespace x11 {
@@ -103,4 +103,4 @@ class FltkPlatform : public Backend {
     std::optional<std::int64_t> powerReadMs_;
 };
 
-}  // namespace qv
+}  // namespace qv::fltk

@@ -15,7 +15,7 @@
 
 #include "platform/fltk/fltk_window.h"
 
-namespace qv {
+namespace qv::fltk {
 
 int NativeWindow::handle(int event) {
     // Neither window has a cancel button: Escape closes nothing (FLTK would close the window).
@@ -232,4 +232,4 @@ void mirrorControl(Fl_Widget& widget, const Control& control) {
     widget.redraw();
 }
 
-}  // namespace qv
+}  // namespace qv::fltk

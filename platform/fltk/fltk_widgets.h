@@ -13,7 +13,7 @@
 
 class Fl_Widget;
 
-namespace qv {
+namespace qv::fltk {
 
 class FltkWindow;
 
@@ -42,4 +42,4 @@ ControlWidgets buildWidgets(NativeWindow& window, std::span<Control* const> cont
 // Shows a control's current caption or value on its widget.
 void mirrorControl(Fl_Widget& widget, const Control& control);
 
-}  // namespace qv
+}  // namespace qv::fltk

@@ -13,7 +13,7 @@
 #include "platform/fltk/x11_errors.h"
 #include "platform/program_identity.h"
 
-namespace qv {
+namespace qv::fltk {
 
 namespace {
 
@@ -190,4 +190,4 @@ void FltkWindow::focusControl(const Control& control) {
     if (Fl_Widget* w = widgetOf(control); w && !platform_.displayLost()) w->take_focus();
 }
 
-}  // namespace qv
+}  // namespace qv::fltk

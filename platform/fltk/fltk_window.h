@@ -12,7 +12,7 @@
 #include "platform/fltk/fltk_widgets.h"
 #include "platform/window.h"
 
-namespace qv {
+namespace qv::fltk {
 
 class FltkPlatform;
 
@@ -66,4 +66,4 @@ class FltkWindow : public WindowPeer {
     std::optional<Echo> awaited_;
 };
 
-}  // namespace qv
+}  // namespace qv::fltk

@@ -11,7 +11,7 @@
 #include <cmath>
 #include <thread>
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 
 namespace {
 
@@ -242,4 +242,4 @@ std::optional<int> xftDpi(std::string_view resources) {
     return found;
 }
 
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

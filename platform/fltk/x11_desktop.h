@@ -11,7 +11,7 @@
 
 #include "platform/geometry.h"
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 
 Atom atom(Display* display, const char* name);
 
@@ -54,4 +54,4 @@ int boldUiTextWidth(Display* display, std::string_view text, int dpi);
 // when it is absent or not a usable number.
 std::optional<int> xftDpi(std::string_view resources);
 
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

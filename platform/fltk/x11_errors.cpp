@@ -6,7 +6,7 @@
 
 #include "platform/handler_guard.h"
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 
 namespace {
 
@@ -52,4 +52,4 @@ unsigned long lastFailedWindowCreation() {
     return gFailedCreation;
 }
 
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

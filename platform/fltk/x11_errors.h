@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 
 // Replaces Xlib's handler, which ends the process, with the reporting one.
 void catchProtocolErrors();
@@ -20,4 +20,4 @@ std::string errorText(Display* display, const XErrorEvent& error);
 // it with NextRequest() taken before its own requests, after an XSync().
 unsigned long lastFailedWindowCreation();
 
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

@@ -5,7 +5,7 @@
 #include "platform/headless/headless_loop.h"
 #include "platform/runtime.h"
 
-namespace qv {
+namespace qv::headless {
 
 HeadlessPlatform::HeadlessPlatform(std::uint64_t uptimeAtStartMs) : clock_(uptimeAtStartMs) {
     Monitor primary;
@@ -203,4 +203,4 @@ void HeadlessPlatform::placeUnreported(Window& window, int outerX, int outerY) {
     w->setOuterRect(r);
 }
 
-}  // namespace qv
+}  // namespace qv::headless

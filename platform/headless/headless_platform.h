@@ -17,7 +17,7 @@
 #include "platform/headless/memory_settings.h"
 #include "platform/headless/virtual_clock.h"
 
-namespace qv {
+namespace qv::headless {
 
 // A window-order call as the always-on-top keeper made it.
 struct OrderCall {
@@ -132,4 +132,4 @@ class HeadlessPlatform : public Backend {
     int wakeUps_ = 0;
 };
 
-}  // namespace qv
+}  // namespace qv::headless

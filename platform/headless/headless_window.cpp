@@ -6,7 +6,7 @@
 
 #include "platform/headless/headless_platform.h"
 
-namespace qv {
+namespace qv::headless {
 
 HeadlessWindow::HeadlessWindow(HeadlessPlatform& platform, Window& window, Window* owner,
                                WindowHandle handle)
@@ -45,4 +45,4 @@ PixelRect HeadlessWindow::client() const {
             std::max(0, outer_.height - f.top - f.bottom)};
 }
 
-}  // namespace qv
+}  // namespace qv::headless

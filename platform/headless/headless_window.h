@@ -8,7 +8,7 @@
 
 #include "platform/window.h"
 
-namespace qv {
+namespace qv::headless {
 
 class HeadlessPlatform;
 
@@ -53,4 +53,4 @@ class HeadlessWindow : public WindowPeer {
     std::string_view focused_;
 };
 
-}  // namespace qv
+}  // namespace qv::headless

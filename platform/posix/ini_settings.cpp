@@ -16,17 +16,7 @@
 #include "platform/posix/posix_file.h"
 #include "platform/program_identity.h"
 
-namespace qv {
-
-using posix::Fd;
-using posix::folderOf;
-using posix::handOvers;
-using posix::lockWithin;
-using posix::makeFolders;
-using posix::resolveLinks;
-using posix::retryOnEintr;
-using posix::syncFolder;
-using posix::withoutTrailingSlashes;
+namespace qv::posix {
 
 namespace {
 
@@ -305,4 +295,4 @@ std::unique_ptr<SettingsBackend> makeIniSettingsBackend() {
     return std::make_unique<IniSettingsBackend>();
 }
 
-}  // namespace qv
+}  // namespace qv::posix

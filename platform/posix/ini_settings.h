@@ -30,7 +30,7 @@
 #include "platform/posix/posix_file.h"
 #include "platform/settings_backend.h"
 
-namespace qv {
+namespace qv::posix {
 
 // The steps of a save, for tests that make one of them fail.
 enum class IniStep { CreateFolder, Lock, ReadStore, WriteBackup, WriteTemp, SyncTemp, Rename };
@@ -119,4 +119,4 @@ std::string sectionForExecutable(std::string_view path);
 std::unique_ptr<SettingsBackend> makeIniSettingsBackend();
 std::unique_ptr<SectionSource> makeProcSelfExeSection();
 
-}  // namespace qv
+}  // namespace qv::posix

@@ -7,7 +7,7 @@
 #include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_text.h"
 
-namespace qv {
+namespace qv::win32 {
 
 namespace {
 
@@ -119,4 +119,4 @@ std::unique_ptr<SettingsBackend> makeRegistrySettingsBackend() {
     return std::make_unique<RegistrySettingsBackend>();
 }
 
-}  // namespace qv
+}  // namespace qv::win32

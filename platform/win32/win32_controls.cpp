@@ -6,7 +6,7 @@
 #include "platform/handler_guard.h"
 #include "platform/win32/win32_text.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 namespace {
 
@@ -154,4 +154,4 @@ const NativeControls::Native* NativeControls::find(HWND hwnd) const {
     return nullptr;
 }
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

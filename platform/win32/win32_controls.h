@@ -12,7 +12,7 @@
 #include "platform/win32/gdi_object.h"
 #include "platform/window.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 class NativeControls {
   public:
@@ -55,4 +55,4 @@ class NativeControls {
     bool hasTabStops_ = false;
 };
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

@@ -12,7 +12,7 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A GUI program has no console: reports go to the debugger output as well.
     qv::HandlerGuard::instance().setExtraSink([](std::string_view line) {
-        std::wstring text = qv::wideFromNarrow(line);
+        std::wstring text = qv::win32::wideFromNarrow(line);
         text += L"\n";
         OutputDebugStringW(text.c_str());
     });
@@ -22,7 +22,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     int status = 1;
     // A backend that cannot start is reported like an error in a handler.
     qv::HandlerGuard::instance().run("start-up", [&] {
-        qv::win32ui::Win32Platform platform(instance);
+        qv::win32::Win32Platform platform(instance);
         qv::Program program(platform);
         status = program.run();
     });

@@ -8,7 +8,7 @@
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_window.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 namespace {
 
@@ -240,4 +240,4 @@ std::uint64_t Win32Platform::ticksSinceStart() const {
     return GetTickCount64();
 }
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

@@ -13,7 +13,7 @@
 #include "platform/backend.h"
 #include "platform/settings_backend.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 class Win32Window;
 
@@ -96,4 +96,4 @@ class Win32Platform final : public Backend {
     LARGE_INTEGER counterFrequency_{};
 };
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

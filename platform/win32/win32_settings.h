@@ -11,7 +11,7 @@
 
 #include "platform/settings_backend.h"
 
-namespace qv {
+namespace qv::win32 {
 
 class RegistrySettingsBackend : public SettingsBackend {
   public:
@@ -36,4 +36,4 @@ std::string sectionForModulePath(std::wstring_view path);
 std::unique_ptr<SettingsBackend> makeRegistrySettingsBackend();
 std::unique_ptr<SectionSource> makeModuleFileSection();
 
-}  // namespace qv
+}  // namespace qv::win32

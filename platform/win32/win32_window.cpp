@@ -10,7 +10,7 @@
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 namespace {
 
@@ -302,4 +302,4 @@ void Win32Window::focusControl(const Control& control) {
     if (const NativeControls::Native* c = controls_.find(control)) SetFocus(c->hwnd);
 }
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

@@ -12,7 +12,7 @@
 #include "platform/win32/win32_controls.h"
 #include "platform/window.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 class Win32Platform;
 
@@ -71,4 +71,4 @@ class Win32Window final : public WindowPeer {
     bool shown_ = false;
 };
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32
