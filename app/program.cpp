@@ -2,9 +2,9 @@
 
 namespace qv {
 
-Program::Program(Backend& backend)
-    : runtime(backend),
-      settings(backend.settingsBackend(), backend.executableSection()),
+Program::Program(Backend& backend, HandlerGuard& guard)
+    : runtime(backend, guard),
+      settings(backend.settingsBackend(), backend.executableSection(), guard),
       main(runtime, settings),
       about(runtime, settings, main) {
     main.setAboutWindow(&about);

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/handler_guard.h"
 #include "platform/posix/ini_document.h"
 #include "platform/posix/ini_settings.h"
 #include "platform/posix/posix_file.h"
@@ -71,7 +72,8 @@ int saveAll(const std::string& folder, int process, int saves, int gate, int out
     if (!readAll(gate, &go, 1)) return 3;
     qv::posix::IniSettingsOptions options;
     options.configHome = folder;
-    qv::posix::IniSettingsBackend backend(options);
+    qv::HandlerGuard guard;
+    qv::posix::IniSettingsBackend backend(guard, options);
     std::vector<long long> times;
     bool told = false;
     for (int i = 0; i < saves; ++i) {

@@ -2,14 +2,15 @@
 
 #include <string>
 
-#include "platform/handler_guard.h"
 #include "platform/program_identity.h"
 #include "platform/window.h"
 
 namespace qv {
 
-Runtime::Runtime(Backend& backend)
-    : backend_(backend), scheduler_([&backend] { return backend.monotonicMs(); }) {
+Runtime::Runtime(Backend& backend, HandlerGuard& guard)
+    : backend_(backend),
+      guard_(guard),
+      scheduler_(guard, [&backend] { return backend.monotonicMs(); }) {
     scheduler_.setOnScheduleChanged([this] { backend_.wakeAfter(scheduler_.msUntilNextDue()); });
     backend_.connect(*this);
 }
@@ -23,19 +24,18 @@ int Runtime::run(Window& startup) {
     start(startup);
     if (!ended_ && !startup.shown()) {
         // Never run on without a window: nothing could end the program then.
-        HandlerGuard::instance().say(std::string(kProgramName) + ": the window " +
-                                     std::string(startup.design().name) +
-                                     " cannot be shown; ending");
+        guard_.say(std::string(kProgramName) + ": the window " +
+                   std::string(startup.design().name) + " cannot be shown; ending");
         return 1;
     }
     if (!ended_) backend_.runLoop();
-    HandlerGuard::instance().flushRepeats();
+    guard_.flushRepeats();
     return 0;
 }
 
 void Runtime::start(Window& startup) {
     startup_ = &startup;
-    HandlerGuard::instance().run(startup.design().name, [&] { startup.show(); });
+    guard_.run(startup.design().name, [&] { startup.show(); });
 }
 
 void Runtime::endSession() {
@@ -43,7 +43,7 @@ void Runtime::endSession() {
     // Newest first: a modal window closes (and saves) before the window that owns it.
     while (!open_.empty()) {
         Window* w = open_.back();
-        HandlerGuard::instance().run("end of session", [&] { w->close(); });
+        guard_.run("end of session", [&] { w->close(); });
         if (!open_.empty() && open_.back() == w) open_.pop_back();  // its unload failed
     }
     if (!ended_) startupClosed();
@@ -62,22 +62,22 @@ void Runtime::startupClosed() {
 namespace input {
 
 void timerDue(Runtime& runtime) noexcept {
-    HandlerGuard::instance().run("timers", [&] {
+    runtime.guard_.run("timers", [&] {
         runtime.scheduler_.runDue();
         runtime.backend_.wakeAfter(runtime.scheduler_.msUntilNextDue());
     });
 }
 
 void sessionMayEnd(Runtime& runtime) noexcept {
-    HandlerGuard::instance().run("end of session", [&] { runtime.saveSession(); });
+    runtime.guard_.run("end of session", [&] { runtime.saveSession(); });
 }
 
 void endOfSession(Runtime& runtime) noexcept {
-    HandlerGuard::instance().run("end of session", [&] { runtime.endSession(); });
+    runtime.guard_.run("end of session", [&] { runtime.endSession(); });
 }
 
 void screenVisibility(Runtime& runtime, bool visible) noexcept {
-    HandlerGuard::instance().run("screen", [&] {
+    runtime.guard_.run("screen", [&] {
         // The timers' pass comes first, so that a title it refreshes is pushed once, fresh.
         runtime.scheduler_.setScreenVisible(visible);
         if (!visible) return;

@@ -5,19 +5,22 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/handler_guard.h"
 #include "platform/timer_scheduler.h"
 
 namespace qv {
 
 class Runtime {
   public:
-    // Connects `backend` to this runtime; it stays connected until the runtime goes.
-    explicit Runtime(Backend& backend);
+    // Connects `backend` to this runtime; it stays connected until the runtime goes. Every
+    // handler the runtime runs, its windows' and its timers', passes `guard`.
+    Runtime(Backend& backend, HandlerGuard& guard);
     ~Runtime();
     Runtime(const Runtime&) = delete;
     Runtime& operator=(const Runtime&) = delete;
 
     Backend& backend() const { return backend_; }
+    HandlerGuard& guard() const { return guard_; }
     TimerScheduler& scheduler() { return scheduler_; }
 
     // Shows the start-up window and runs the event loop until that window closes. Returns the
@@ -43,6 +46,7 @@ class Runtime {
     void windowClosed(Window* w) { std::erase(open_, w); }
 
     Backend& backend_;
+    HandlerGuard& guard_;
     TimerScheduler scheduler_;
     Window* startup_ = nullptr;
     std::vector<Window*> open_;  // loaded windows, oldest first

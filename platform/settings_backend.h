@@ -9,6 +9,8 @@
 
 namespace qv {
 
+class HandlerGuard;
+
 struct SaveResult {
     bool ok = true;
     std::string error;  // the OS's message when !ok
@@ -38,7 +40,7 @@ class SectionSource {
 // Tells the person at the desktop of a settings problem (a value that cannot be read, a store
 // that cannot be written) through the handler guard: once per distinct text, as
 // "<program>: settings: <what>".
-void warnAboutSettings(std::string_view what);
+void warnAboutSettings(HandlerGuard& guard, std::string_view what);
 
 // A file name without its extension: everything before the last ".", unless that dot is the
 // name's first character ("qv-tickspan.exe" -> "qv-tickspan", ".hidden" stays).

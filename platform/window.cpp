@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/handler_guard.h"
 #include "platform/runtime.h"
 
 namespace qv {
@@ -222,7 +221,7 @@ void Window::takeFramePosition() {
 void Window::saveForSession() {
     if (!peer_) return;
     takeFramePosition();
-    HandlerGuard::instance().run(design_.name, [&] { save(); });
+    runtime_.guard().run(design_.name, [&] { save(); });
 }
 
 void Window::close() {
@@ -231,7 +230,7 @@ void Window::close() {
     takeFramePosition();
     // A failing unload is reported, and the window closes all the same: else it could never
     // close again.
-    HandlerGuard::instance().run(design_.name, [&] { unload(); });
+    runtime_.guard().run(design_.name, [&] { unload(); });
     // The owner takes input again before this window goes, so activation returns to it.
     if (owner_) {
         if (--owner_->inputBlockers_ == 0 && owner_->peer_) owner_->peer_->setInputEnabled(true);
@@ -255,14 +254,14 @@ namespace input {
 namespace {
 
 template <class F>
-void guarded(std::string_view entry, F&& f) noexcept {
-    HandlerGuard::instance().run(entry, std::forward<F>(f));
+void guarded(const Window& window, std::string_view entry, F&& f) noexcept {
+    window.runtime().guard().run(entry, std::forward<F>(f));
 }
 
 // Runs a control's handler from a copy: the handler may close the window, and the control with
 // it.
 void runHandler(Control& control, std::function<void()> Control::*handler) noexcept {
-    guarded(control.name(), [&] {
+    guarded(control.window(), control.name(), [&] {
         if (const auto copy = control.*handler) copy();
     });
 }
@@ -271,12 +270,12 @@ void runHandler(Control& control, std::function<void()> Control::*handler) noexc
 
 void closeCommand(Window& window) noexcept {
     if (!window.acceptsInput()) return;
-    guarded(window.design().name, [&] { window.close(); });
+    guarded(window, window.design().name, [&] { window.close(); });
 }
 
 void doubleClick(Window& window) noexcept {
     if (!window.acceptsInput()) return;
-    guarded(window.design().name, [&] { window.doubleClick(); });
+    guarded(window, window.design().name, [&] { window.doubleClick(); });
 }
 
 void moved(Window& window, int outerX, int outerY) noexcept {
@@ -294,7 +293,7 @@ void moved(Window& window, int outerX, int outerY) noexcept {
 }
 
 void frameChanged(Window& window) noexcept {
-    guarded(window.design().name, [&] { window.applyGeometry(); });
+    guarded(window, window.design().name, [&] { window.applyGeometry(); });
 }
 
 void focusMoved(Control& control) noexcept {
@@ -310,10 +309,10 @@ void checkBoxToggled(Control& box, int newValue) noexcept {
     Window& window = box.window();
     if (!window.acceptsInput()) {
         // Put the box back as the program has it.
-        if (window.peer_) guarded(box.name(), [&] { window.peer_->controlChanged(box); });
+        if (window.peer_) guarded(window, box.name(), [&] { window.peer_->controlChanged(box); });
         return;
     }
-    guarded(box.name(), [&] { box.setValue(newValue); });
+    guarded(window, box.name(), [&] { box.setValue(newValue); });
 }
 
 void labelDoubleClicked(Control& label) noexcept {

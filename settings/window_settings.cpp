@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/handler_guard.h"
 #include "platform/runtime.h"
 
 namespace qv {
@@ -20,19 +19,20 @@ bool withinPixels(float twips, int systemDpi) {
     return std::fabs(static_cast<double>(twips)) * systemDpi / kTwipsPerInch <= kMaxPixels;
 }
 
-void reportUnusable(SettingKey key, float value, bool isSize, float instead) {
+void reportUnusable(SettingsStore& settings, SettingKey key, float value, bool isSize,
+                    float instead) {
     std::string line;
     line.append("setting ").append(keyName(key)).append(" = ").append(singleText(value));
     line.append(isSize ? " is not a usable window size" : " is not a usable window position");
     line.append("; using ").append(singleText(instead));
-    HandlerGuard::instance().warnOnce(line);
+    settings.guard().warnOnce(line);
 }
 
 float usablePosition(SettingsStore& settings, SettingKey key, int systemDpi) {
     const float v = settings.readSingle(key);
     if (std::isfinite(v) && withinPixels(v, systemDpi)) return v;
     const auto fallback = static_cast<float>(keyDefault(key));
-    reportUnusable(key, v, false, fallback);
+    reportUnusable(settings, key, v, false, fallback);
     return fallback;
 }
 
@@ -41,7 +41,7 @@ std::optional<float> storedSize(SettingsStore& settings, SettingKey key, int sys
                                 float designed) {
     const auto v = settings.readStoredSingle(key, designed);
     if (!v || (std::isfinite(*v) && *v > 0.0f && withinPixels(*v, systemDpi))) return v;
-    reportUnusable(key, *v, true, designed);
+    reportUnusable(settings, key, *v, true, designed);
     return std::nullopt;
 }
 
@@ -62,7 +62,8 @@ std::optional<PixelRect> desktopBounds(const std::vector<Monitor>& monitors) {
 // Where the window system takes any size, a stored size beyond the whole desktop would only make
 // it allocate for pixels no one can see: such a size is limited to the desktop, as Windows does
 // by itself. The store keeps what it holds.
-void limitToDesktop(const Backend& backend, const GeometryKeys& keys, TwipsSize& size) {
+void limitToDesktop(const Backend& backend, SettingsStore& settings, const GeometryKeys& keys,
+                    TwipsSize& size) {
     if (backend.limitsWindowSize()) return;
     const auto desktop = desktopBounds(backend.monitors());
     if (!desktop) return;
@@ -82,7 +83,7 @@ void limitToDesktop(const Backend& backend, const GeometryKeys& keys, TwipsSize&
     line.append(" is larger than the desktop (").append(std::to_string(desktop->width));
     line.append(" x ").append(std::to_string(desktop->height)).append(" pixels); using ");
     line.append(singleText(size.width)).append(", ").append(singleText(size.height));
-    HandlerGuard::instance().warnOnce(line);
+    settings.guard().warnOnce(line);
 }
 
 }  // namespace
@@ -108,7 +109,7 @@ TwipsSize startupSize(const Window& window, SettingsStore& settings, const Geome
     const auto width = storedSize(settings, keys.width, dpi, designed.width);
     const auto height = storedSize(settings, keys.height, dpi, designed.height);
     TwipsSize size{width.value_or(designed.width), height.value_or(designed.height)};
-    if (width || height) limitToDesktop(backend, keys, size);
+    if (width || height) limitToDesktop(backend, settings, keys, size);
     return size;
 }
 

@@ -79,7 +79,7 @@ TEST(MainWindowStartUp, AutoStartOffLeavesTheStepsOff) {
 
 TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     const std::vector<std::string>& reports = warnings.lines;
     d.put("MAIN_Left", "1e9");     // far beyond any screen
     d.put("MAIN_Top", "abc");      // not a number
@@ -102,7 +102,7 @@ TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
 
 TEST(MainWindowStartUp, AnUnusableSizeIsReportedAsItWasRead) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     const std::vector<std::string>& reports = warnings.lines;
     d.put("MAIN_Width", "-0.1");
     d.start();
@@ -115,7 +115,7 @@ TEST(MainWindowStartUp, AnUnusableSizeIsReportedAsItWasRead) {
 
 TEST(MainWindowStartUp, AStoredSizeBeyondTheDesktopIsLimitedToItWhereTheSystemDoesNot) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     // Two monitors side by side, 1920 + 1280 pixels wide, 1080 high at most.
     std::vector<Monitor> monitors = d.platform.monitors();
     ASSERT_FALSE(monitors.empty());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/handler_guard.h"
 #include "platform/settings_backend.h"
 
 class Fl_RGB_Image;
@@ -24,7 +25,9 @@ class ScreenWatch;
 class FltkPlatform : public Backend {
   public:
     // Opens the display ($DISPLAY); throws std::runtime_error with the reason when it cannot.
-    FltkPlatform();
+    // What goes wrong on the way (X errors, a resource or a system call it cannot use) is
+    // reported through `guard`.
+    explicit FltkPlatform(HandlerGuard& guard);
     ~FltkPlatform() override;
     FltkPlatform(const FltkPlatform&) = delete;
     FltkPlatform& operator=(const FltkPlatform&) = delete;
@@ -64,6 +67,9 @@ class FltkPlatform : public Backend {
     Display* display() const { return display_; }
     // True once the connection to the X server is gone: windows then make no X calls.
     bool displayLost() const { return displayLost_; }
+    // The serial number of the last request that failed to create a window, or 0. A caller
+    // compares it with NextRequest() taken before its own requests, after an XSync().
+    unsigned long lastFailedWindowCreation() const { return failedCreation_; }
     // The frame the window manager gives our windows, before one of them is mapped.
     FrameExtents estimatedFrame();
     void rememberFrame(const FrameExtents& frame) { frame_ = frame; }
@@ -76,7 +82,12 @@ class FltkPlatform : public Backend {
     static void onWakeFd(int fd, void* self) noexcept;
     static void onSignalPipe(int fd, void* self) noexcept;
     static int onSystemEvent(void* event, void* self);
+    static void onTerminationSignal(int signal) noexcept;
     static int onIoError(Display* display) noexcept;
+    // X protocol errors: a window that vanished between two requests (a dying window manager's,
+    // a stale id on the root window) or a server out of memory must not end the program, as
+    // Xlib's own handler would. Each kind is reported once, naming the request and the error.
+    static int onProtocolError(Display* display, XErrorEvent* error);
     void windowCreated(FltkWindow* window) { windows_.push_back(window); }
     void windowDestroyed(FltkWindow* window);
     void watchTerminationSignals();
@@ -84,6 +95,7 @@ class FltkPlatform : public Backend {
     void reportScreen();
     void loadIcons();
 
+    HandlerGuard& guard_;
     Display* display_ = nullptr;
     Runtime* runtime_ = nullptr;
     std::unique_ptr<SettingsBackend> settings_;
@@ -96,6 +108,7 @@ class FltkPlatform : public Backend {
     std::vector<const Fl_RGB_Image*> iconPointers_;
     bool quit_ = false;
     bool displayLost_ = false;
+    unsigned long failedCreation_ = 0;
     int signalPipe_[2] = {-1, -1};
     int wakeFd_ = -1;  // timerfd
     std::unique_ptr<x11::ScreenWatch> screen_;

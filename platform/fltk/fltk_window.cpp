@@ -10,7 +10,6 @@
 
 #include "platform/fltk/fltk_platform.h"
 #include "platform/fltk/x11_desktop.h"
-#include "platform/fltk/x11_errors.h"
 #include "platform/program_identity.h"
 
 namespace qv::fltk {
@@ -125,7 +124,7 @@ void FltkWindow::show() {
     // NOTE: X reports a refused window only as an error event some time later; waiting for the
     // server here tells a window that exists from one that never will.
     XSync(display, False);
-    if (x11::lastFailedWindowCreation() >= firstRequest)
+    if (platform_.lastFailedWindowCreation() >= firstRequest)
         throw std::runtime_error("the X server cannot create the window " +
                                  std::string(window_.design().name));
     const ::Window self = xid();

@@ -53,7 +53,8 @@ struct IniSettingsOptions {
 
 class IniSettingsBackend : public SettingsBackend {
   public:
-    explicit IniSettingsBackend(IniSettingsOptions options = {});
+    // What cannot be read, and a folder it will not save into, are reported through `guard`.
+    explicit IniSettingsBackend(HandlerGuard& guard, IniSettingsOptions options = {});
 
     std::optional<std::string> read(std::string_view application, std::string_view section,
                                     std::string_view key) override;
@@ -92,6 +93,7 @@ class IniSettingsBackend : public SettingsBackend {
                        IniStep writeStep);
     int injected(IniStep step) const { return options_.fault ? options_.fault(step) : 0; }
 
+    HandlerGuard& guard_;
     IniSettingsOptions options_;
     // The lock that the last save gave up on, and its count of hand-overs then.
     struct HungHolder {
@@ -116,7 +118,7 @@ class ProcSelfExeSection : public SectionSource {
 // The section for an executable at `path`: its file name without directory and extension.
 std::string sectionForExecutable(std::string_view path);
 
-std::unique_ptr<SettingsBackend> makeIniSettingsBackend();
+std::unique_ptr<SettingsBackend> makeIniSettingsBackend(HandlerGuard& guard);
 std::unique_ptr<SectionSource> makeProcSelfExeSection();
 
 }  // namespace qv::posix

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/handler_guard.h"
 #include "platform/settings_backend.h"
 
 namespace qv::win32 {
@@ -29,8 +30,9 @@ struct DpiApi {
 class Win32Platform final : public Backend {
   public:
     // Registers the window classes and makes the window that receives the timer; throws with
-    // the system's message when Windows refuses.
-    explicit Win32Platform(HINSTANCE instance);
+    // the system's message when Windows refuses. Failures it goes on after are reported through
+    // `guard`.
+    Win32Platform(HINSTANCE instance, HandlerGuard& guard);
     ~Win32Platform() override;
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
@@ -67,6 +69,7 @@ class Win32Platform final : public Backend {
 
     // For the windows.
     HINSTANCE instance() const { return instance_; }
+    HandlerGuard& guard() const { return guard_; }
     const DpiApi& dpiApi() const { return dpi_; }
     const wchar_t* windowClass() const;
     void windowCreated(Win32Window* window) { windows_.push_back(window); }
@@ -85,6 +88,7 @@ class Win32Platform final : public Backend {
     bool pumpOne(MSG& msg);
 
     HINSTANCE instance_;
+    HandlerGuard& guard_;
     DpiApi dpi_;
     HMODULE shcore_ = nullptr;
     ATOM windowClass_ = 0;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/handler_guard.h"
 #include "platform/runtime.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
@@ -56,7 +55,7 @@ void Win32Window::addTooltip() {
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                                nullptr, platform_.instance(), nullptr);
     if (!tooltip_) {
-        HandlerGuard::instance().warnOnce(lastErrorLine("CreateWindowExW (tooltip)"));
+        platform_.guard().warnOnce(lastErrorLine("CreateWindowExW (tooltip)"));
         return;
     }
     // The whole client area is the tool: TTF_IDISHWND names it by the window's handle, and
@@ -68,8 +67,8 @@ void Win32Window::addTooltip() {
     tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
     tool.lpszText = tooltipText_.data();
     if (!SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
-        HandlerGuard::instance().warnOnce("the tooltip of " + std::string(window_.design().name) +
-                                          " could not be added (TTM_ADDTOOLW)");
+        platform_.guard().warnOnce("the tooltip of " + std::string(window_.design().name) +
+                                   " could not be added (TTM_ADDTOOLW)");
 }
 
 Win32Window::~Win32Window() {
@@ -266,13 +265,13 @@ void Win32Window::setCaption(std::string_view caption) {
     if (text == caption_) return;
     caption_ = std::move(text);
     if (!SetWindowTextW(hwnd_, caption_.c_str()))
-        HandlerGuard::instance().warnOnce(lastErrorLine("SetWindowTextW"));
+        platform_.guard().warnOnce(lastErrorLine("SetWindowTextW"));
 }
 
 void Win32Window::setOuterRect(const PixelRect& outer) {
     if (!SetWindowPos(hwnd_, nullptr, outer.x, outer.y, outer.width, outer.height,
                       SWP_NOZORDER | SWP_NOACTIVATE))
-        HandlerGuard::instance().warnOnce(lastErrorLine("SetWindowPos"));
+        platform_.guard().warnOnce(lastErrorLine("SetWindowPos"));
 }
 
 FrameExtents Win32Window::frameExtents() const {
@@ -296,6 +295,10 @@ void Win32Window::setInputEnabled(bool enabled) {
     // The hint to double-click means nothing while the window takes no input.
     if (tooltip_) SendMessageW(tooltip_, TTM_ACTIVATE, enabled ? TRUE : FALSE, 0);
     EnableWindow(hwnd_, enabled ? TRUE : FALSE);
+}
+
+void Win32Window::controlChanged(const Control& control) {
+    controls_.mirror(control, platform_.guard());
 }
 
 void Win32Window::focusControl(const Control& control) {

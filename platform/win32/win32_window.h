@@ -33,7 +33,7 @@ class Win32Window final : public WindowPeer {
     std::optional<PixelPoint> framePosition() const override { return std::nullopt; }
     void show() override;
     void setInputEnabled(bool enabled) override;
-    void controlChanged(const Control& control) override { controls_.mirror(control); }
+    void controlChanged(const Control& control) override;
     void focusControl(const Control& control) override;
 
     HWND hwnd() const { return hwnd_; }
