@@ -11,11 +11,11 @@ Program::Program(Backend& backend, HandlerGuard& guard)
 }
 
 int Program::run() {
-    return runtime.run(main);
+    return runProgram(main);
 }
 
 void Program::start() {
-    runtime.start(main);
+    startProgram(main);
 }
 
 }  // namespace qv

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/program_identity.h"
 #include "platform/runtime.h"
 
 namespace qv {
@@ -66,7 +67,7 @@ Window::Window(Runtime& runtime, const WindowDesign& design)
     : runtime_(runtime), design_(design), caption_(design.caption) {}
 
 Window::~Window() {
-    if (peer_) runtime_.windowClosed(this);
+    if (peer_) runtime_.windowClosed(*this);
     peer_.reset();
     controls_.clear();
 }
@@ -81,6 +82,10 @@ void Window::setCaption(std::string_view caption) {
     pushCaption();
 }
 
+void Window::showHeldCaption() {
+    if (captionHeld_) pushCaption();
+}
+
 void Window::pushCaption() {
     if (!peer_) return;
     // A title nobody can see waits: each push also wakes the window manager, and the program
@@ -91,19 +96,19 @@ void Window::pushCaption() {
 
 void Window::setLeft(float twips) {
     left_ = twips;
-    applyGeometry();
+    setGeometry();
 }
 void Window::setTop(float twips) {
     top_ = twips;
-    applyGeometry();
+    setGeometry();
 }
 void Window::setWidth(float twips) {
     width_ = twips;
-    applyGeometry();
+    setGeometry();
 }
 void Window::setHeight(float twips) {
     height_ = twips;
-    applyGeometry();
+    setGeometry();
 }
 
 PixelRect Window::outerPixels() const {
@@ -128,7 +133,7 @@ PixelRect Window::outerPixels() const {
     return r;
 }
 
-void Window::applyGeometry() {
+void Window::setGeometry() {
     if (!peer_) return;
     const PixelRect r = outerPixels();
     lastRequested_ = r;
@@ -172,10 +177,10 @@ void Window::build() {
     focus_ = nullptr;
     controlsCreated();
     peer_ = runtime_.backend().createPeer(*this, owner_);
-    runtime_.windowOpened(this);
+    runtime_.windowOpened(*this);
     captionHeld_ = false;
     peer_->setCaption(caption_);
-    applyGeometry();
+    setGeometry();
     load();
 }
 
@@ -191,7 +196,7 @@ void Window::show() {
         const int systemDpi = runtime_.backend().systemDpi();
         left_ = static_cast<float>(positionPixelsToTwips(reachable.x, systemDpi));
         top_ = static_cast<float>(positionPixelsToTwips(reachable.y, systemDpi));
-        applyGeometry();
+        setGeometry();
     }
     try {
         peer_->show();
@@ -215,7 +220,7 @@ void Window::showModal(Window& owner) {
 void Window::takeFramePosition() {
     // Whatever the platform reported before, what is saved is where the frame is now.
     if (!peer_) return;
-    if (const auto at = peer_->framePosition()) input::moved(*this, at->x, at->y);
+    if (const auto at = peer_->framePosition()) frameMovedTo(at->x, at->y);
 }
 
 void Window::saveForSession() {
@@ -238,13 +243,47 @@ void Window::close() {
     }
     peer_.reset();
     shown_ = false;
-    runtime_.windowClosed(this);
+    runtime_.windowClosed(*this);
     shownControls_.clear();
     controls_.clear();
     focus_ = nullptr;
     lastRequested_.reset();
     closing_ = false;
-    if (runtime_.startupWindow() == this) runtime_.startupClosed();
+    if (runtime_.startupWindow() == this) runtime_.end();
+}
+
+void Window::frameMovedTo(int outerX, int outerY) {
+    // Only a real move changes the position in twips.
+    if (lastRequested_ && lastRequested_->x == outerX && lastRequested_->y == outerY) return;
+    const int systemDpi = runtime_.backend().systemDpi();
+    left_ = static_cast<float>(positionPixelsToTwips(outerX, systemDpi));
+    top_ = static_cast<float>(positionPixelsToTwips(outerY, systemDpi));
+    if (lastRequested_) {
+        lastRequested_->x = outerX;
+        lastRequested_->y = outerY;
+    }
+}
+
+// ---- The start-up window ----
+
+void startProgram(Window& startup) {
+    Runtime& runtime = startup.runtime();
+    runtime.setStartupWindow(startup);
+    runtime.guard().run(startup.design().name, [&] { startup.show(); });
+}
+
+int runProgram(Window& startup) {
+    Runtime& runtime = startup.runtime();
+    startProgram(startup);
+    if (!runtime.ended() && !startup.shown()) {
+        // Never run on without a window: nothing could end the program then.
+        runtime.guard().say(std::string(kProgramName) + ": the window " +
+                            std::string(startup.design().name) + " cannot be shown; ending");
+        return 1;
+    }
+    if (!runtime.ended()) runtime.backend().runLoop();
+    runtime.guard().flushRepeats();
+    return 0;
 }
 
 // ---- The entries a backend reports to ----
@@ -266,7 +305,39 @@ void runHandler(Control& control, std::function<void()> Control::*handler) noexc
     });
 }
 
+void endSession(Runtime& runtime) {
+    if (runtime.ended()) return;
+    // Newest first: a modal window closes (and saves) before the window that owns it.
+    while (!runtime.openWindows().empty()) {
+        Window* w = runtime.openWindows().back();
+        runtime.guard().run("end of session", [&] { w->close(); });
+        // its unload failed
+        if (!runtime.openWindows().empty() && runtime.openWindows().back() == w)
+            runtime.windowClosed(*w);
+    }
+    if (!runtime.ended()) runtime.end();
+}
+
 }  // namespace
+
+void sessionMayEnd(Runtime& runtime) noexcept {
+    runtime.guard().run("end of session", [&] {
+        for (Window* w : runtime.openWindows()) w->saveForSession();
+    });
+}
+
+void endOfSession(Runtime& runtime) noexcept {
+    runtime.guard().run("end of session", [&] { endSession(runtime); });
+}
+
+void screenVisibility(Runtime& runtime, bool visible) noexcept {
+    runtime.guard().run("screen", [&] {
+        // The timers' pass comes first, so that a title it refreshes is pushed once, fresh.
+        runtime.scheduler().setScreenVisible(visible);
+        if (!visible) return;
+        for (Window* w : runtime.openWindows()) w->showHeldCaption();
+    });
+}
 
 void closeCommand(Window& window) noexcept {
     if (!window.acceptsInput()) return;
@@ -275,29 +346,19 @@ void closeCommand(Window& window) noexcept {
 
 void doubleClick(Window& window) noexcept {
     if (!window.acceptsInput()) return;
-    guarded(window, window.design().name, [&] { window.doubleClick(); });
+    guarded(window, window.design().name, [&] { window.clientAreaDoubleClicked(); });
 }
 
 void moved(Window& window, int outerX, int outerY) noexcept {
-    // Only a real move changes the position in twips: the platform echoing the place the
-    // program asked for leaves the twips exactly as they were set.
-    std::optional<PixelRect>& requested = window.lastRequested_;
-    if (requested && requested->x == outerX && requested->y == outerY) return;
-    const int systemDpi = window.runtime().backend().systemDpi();
-    window.left_ = static_cast<float>(positionPixelsToTwips(outerX, systemDpi));
-    window.top_ = static_cast<float>(positionPixelsToTwips(outerY, systemDpi));
-    if (requested) {
-        requested->x = outerX;
-        requested->y = outerY;
-    }
+    window.frameMovedTo(outerX, outerY);
 }
 
 void frameChanged(Window& window) noexcept {
-    guarded(window, window.design().name, [&] { window.applyGeometry(); });
+    guarded(window, window.design().name, [&] { window.setGeometry(); });
 }
 
 void focusMoved(Control& control) noexcept {
-    control.window().focus_ = &control;
+    control.window().focusMovedTo(control);
 }
 
 void buttonClicked(Control& button) noexcept {
@@ -309,7 +370,8 @@ void checkBoxToggled(Control& box, int newValue) noexcept {
     Window& window = box.window();
     if (!window.acceptsInput()) {
         // Put the box back as the program has it.
-        if (window.peer_) guarded(window, box.name(), [&] { window.peer_->controlChanged(box); });
+        if (WindowPeer* peer = window.peer())
+            guarded(window, box.name(), [&] { peer->controlChanged(box); });
         return;
     }
     guarded(window, box.name(), [&] { box.setValue(newValue); });

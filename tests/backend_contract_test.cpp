@@ -32,7 +32,7 @@ struct ShuffledWindow {
     Runtime runtime{platform, guard};
     Window window{runtime, kShuffledDesign};
 
-    ShuffledWindow() { runtime.start(window); }
+    ShuffledWindow() { startProgram(window); }
 };
 
 }  // namespace
@@ -103,7 +103,7 @@ TEST(BackendContract, AWindowWhoseUnloadFailsStillClosesAndCanCloseAgain) {
     HeadlessPlatform platform;
     Runtime runtime(platform, guard);
     FailingUnloadWindow window(runtime, kShuffledDesign);
-    runtime.start(window);
+    startProgram(window);
     input::closeCommand(window);
     EXPECT_FALSE(window.loaded());
     EXPECT_EQ(platform.peerOf(window), nullptr);
