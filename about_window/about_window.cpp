@@ -20,7 +20,8 @@ void AboutWindow::controlsCreated() {
 }
 
 void AboutWindow::load() {
-    loadGeometry(*this, settings_, kAboutGeometryKeys);
+    loadGeometry(settings_, kAboutGeometryKeys, desktopFacts(), mutableGeometry());
+    setGeometry();
     // The boxes are created ticked: a stored value that is not 1 clears them, and that change
     // runs their click behaviour as a user's click would.
     alwaysOnTopBox_->setValue(optionValue(settings_, SettingKey::AlwaysOnTop_TICKBOX));

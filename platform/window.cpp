@@ -94,34 +94,28 @@ void Window::pushCaption() {
     if (!captionHeld_) peer_->setCaption(caption_);
 }
 
-void Window::setLeft(float twips) {
-    left_ = twips;
-    setGeometry();
-}
-void Window::setTop(float twips) {
-    top_ = twips;
-    setGeometry();
-}
-void Window::setWidth(float twips) {
-    width_ = twips;
-    setGeometry();
-}
-void Window::setHeight(float twips) {
-    height_ = twips;
-    setGeometry();
+DesktopFacts Window::desktopFacts() const {
+    Backend& backend = runtime_.backend();
+    DesktopFacts facts;
+    facts.systemDpi = backend.systemDpi();
+    facts.monitors = backend.monitors();
+    facts.limitsWindowSize = backend.limitsWindowSize();
+    if (!design_.widestCaption.empty())
+        facts.captionFitWidthPx = backend.captionFitWidth(design_.widestCaption);
+    return facts;
 }
 
 PixelRect Window::outerPixels() const {
     const Backend& backend = runtime_.backend();
     const int systemDpi = backend.systemDpi();
     PixelRect r;
-    r.x = positionTwipsToPixels(left_, systemDpi);
-    r.y = positionTwipsToPixels(top_, systemDpi);
+    r.x = positionTwipsToPixels(geometry_.left, systemDpi);
+    r.y = positionTwipsToPixels(geometry_.top, systemDpi);
     const auto monitors = backend.monitors();
     const Monitor* m = nearestMonitor({r.x, r.y, 1, 1}, monitors);
     const int dpi = m ? m->dpi : systemDpi;
-    r.width = std::max(1, sizeTwipsToPixels(width_, dpi));
-    r.height = std::max(1, sizeTwipsToPixels(height_, dpi));
+    r.width = std::max(1, sizeTwipsToPixels(geometry_.width, dpi));
+    r.height = std::max(1, sizeTwipsToPixels(geometry_.height, dpi));
     if (peer_) {
         // The program keeps a strip of client area below the title bar, whatever the platform's
         // own minimum window size would leave.
@@ -172,8 +166,8 @@ void Window::build() {
                      [](const Control* a, const Control* b) { return tabKey(a) < tabKey(b); });
     caption_.assign(design_.caption);
     // The platform window starts at the designed client size; the load handler then places it.
-    width_ = static_cast<float>(design_.clientWidth);
-    height_ = static_cast<float>(design_.clientHeight);
+    geometry_.width = static_cast<float>(design_.clientWidth);
+    geometry_.height = static_cast<float>(design_.clientHeight);
     focus_ = nullptr;
     controlsCreated();
     peer_ = runtime_.backend().createPeer(*this, owner_);
@@ -194,8 +188,8 @@ void Window::show() {
     const PixelRect reachable = keepReachable(r, titleBar, monitors);
     if (reachable.x != r.x || reachable.y != r.y) {
         const int systemDpi = runtime_.backend().systemDpi();
-        left_ = static_cast<float>(positionPixelsToTwips(reachable.x, systemDpi));
-        top_ = static_cast<float>(positionPixelsToTwips(reachable.y, systemDpi));
+        geometry_.left = static_cast<float>(positionPixelsToTwips(reachable.x, systemDpi));
+        geometry_.top = static_cast<float>(positionPixelsToTwips(reachable.y, systemDpi));
         setGeometry();
     }
     try {
@@ -256,8 +250,8 @@ void Window::frameMovedTo(int outerX, int outerY) {
     // Only a real move changes the position in twips.
     if (lastRequested_ && lastRequested_->x == outerX && lastRequested_->y == outerY) return;
     const int systemDpi = runtime_.backend().systemDpi();
-    left_ = static_cast<float>(positionPixelsToTwips(outerX, systemDpi));
-    top_ = static_cast<float>(positionPixelsToTwips(outerY, systemDpi));
+    geometry_.left = static_cast<float>(positionPixelsToTwips(outerX, systemDpi));
+    geometry_.top = static_cast<float>(positionPixelsToTwips(outerY, systemDpi));
     if (lastRequested_) {
         lastRequested_->x = outerX;
         lastRequested_->y = outerY;

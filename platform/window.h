@@ -84,17 +84,15 @@ class Window {
     void showHeldCaption();
 
     // Outer geometry in twips: position on the screen, size with frame and title bar.
-    float left() const { return left_; }
-    float top() const { return top_; }
-    float width() const { return width_; }
-    float height() const { return height_; }
-    void setLeft(float twips);
-    void setTop(float twips);
-    void setWidth(float twips);
-    void setHeight(float twips);
+    float left() const { return geometry_.left; }
+    float top() const { return geometry_.top; }
+    float width() const { return geometry_.width; }
+    float height() const { return geometry_.height; }
+    // What the desktop tells of itself that the window's geometry depends on.
+    DesktopFacts desktopFacts() const;
     // The outer rectangle in pixels that the current geometry maps to.
     PixelRect outerPixels() const;
-    // Hands the platform window the outer rectangle of the current geometry.
+    // Hands the platform window the outer rectangle of the current geometry, in one call.
     void setGeometry();
     // The platform reports the outer frame's top left corner at (outerX, outerY) pixels. The
     // echo of the window's own placement leaves the position in twips exactly as it was set;
@@ -146,6 +144,10 @@ class Window {
     // controls to its own storage and wires their handlers here.
     virtual void controlsCreated() {}
 
+    // The geometry for the load handler to assign; the platform window hears of it at
+    // setGeometry().
+    TwipsGeometry& mutableGeometry() { return geometry_; }
+
   private:
     void build();
     void pushCaption();
@@ -158,7 +160,7 @@ class Window {
     std::vector<Control*> shownControls_;
     std::unique_ptr<WindowPeer> peer_;
     std::string caption_;
-    float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    TwipsGeometry geometry_;
     std::optional<PixelRect> lastRequested_;
     Control* focus_ = nullptr;
     Window* owner_ = nullptr;

@@ -187,20 +187,13 @@ void HeadlessPlatform::requestClose(Window& window) {
 void HeadlessPlatform::dragTo(Window& window, int outerX, int outerY) {
     HeadlessWindow* w = peerOf(window);
     if (!w || !window.acceptsInput()) return;
-    PixelRect r = w->outer();
-    r.x = outerX;
-    r.y = outerY;
-    w->setOuterRect(r);
+    w->moveFrame(outerX, outerY);
     input::moved(window, outerX, outerY);
 }
 
 void HeadlessPlatform::placeUnreported(Window& window, int outerX, int outerY) {
     HeadlessWindow* w = peerOf(window);
-    if (!w) return;
-    PixelRect r = w->outer();
-    r.x = outerX;
-    r.y = outerY;
-    w->setOuterRect(r);
+    if (w) w->moveFrame(outerX, outerY);
 }
 
 }  // namespace qv::headless
