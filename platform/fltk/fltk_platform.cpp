@@ -170,7 +170,8 @@ void FltkPlatform::watchTerminationSignals() {
 }
 
 std::unique_ptr<WindowPeer> FltkPlatform::createPeer(Window& window, Window* owner) {
-    return std::make_unique<FltkWindow>(*this, window, owner);
+    FltkWindowHost& host = *this;
+    return std::make_unique<FltkWindow>(host, window, owner);
 }
 
 int FltkPlatform::captionFitWidth(std::string_view caption) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/fltk/fltk_window.h"
 #include "platform/handler_guard.h"
 #include "platform/settings_backend.h"
 
@@ -17,12 +18,12 @@ class Fl_RGB_Image;
 
 namespace qv::fltk {
 
-class FltkWindow;
 namespace x11 {
 class ScreenWatch;
 }
 
-class FltkPlatform : public Backend {
+// Its windows reach it only as their host.
+class FltkPlatform : public Backend, private FltkWindowHost {
   public:
     // Opens the display ($DISPLAY); throws std::runtime_error with the reason when it cannot.
     // What goes wrong on the way (X errors, a resource or a system call it cannot use) is
@@ -64,20 +65,18 @@ class FltkPlatform : public Backend {
     SettingsBackend& settingsBackend() override { return *settings_; }
     const SectionSource& executableSection() const override { return *section_; }
 
-    Display* display() const { return display_; }
-    // True once the connection to the X server is gone: windows then make no X calls.
-    bool displayLost() const { return displayLost_; }
-    // The serial number of the last request that failed to create a window, or 0. A caller
-    // compares it with NextRequest() taken before its own requests, after an XSync().
-    unsigned long lastFailedWindowCreation() const { return failedCreation_; }
-    // The frame the window manager gives our windows, before one of them is mapped.
-    FrameExtents estimatedFrame();
-    void rememberFrame(const FrameExtents& frame) { frame_ = frame; }
-    // The application icon in its sizes, for every window.
-    const std::vector<const Fl_RGB_Image*>& icons() const { return iconPointers_; }
+    Display* display() const override { return display_; }
+    bool displayLost() const override { return displayLost_; }
 
   private:
-    friend class FltkWindow;
+    // The windows' host.
+    unsigned long lastFailedWindowCreation() const override { return failedCreation_; }
+    FrameExtents estimatedFrame() override;
+    void rememberFrame(const FrameExtents& frame) override { frame_ = frame; }
+    const std::vector<const Fl_RGB_Image*>& icons() const override { return iconPointers_; }
+    void windowCreated(FltkWindow* window) override { windows_.push_back(window); }
+    void windowDestroyed(FltkWindow* window) override;
+
     static void onTimeout(void* self) noexcept;
     static void onWakeFd(int fd, void* self) noexcept;
     static void onSignalPipe(int fd, void* self) noexcept;
@@ -88,8 +87,6 @@ class FltkPlatform : public Backend {
     // a stale id on the root window) or a server out of memory must not end the program, as
     // Xlib's own handler would. Each kind is reported once, naming the request and the error.
     static int onProtocolError(Display* display, XErrorEvent* error);
-    void windowCreated(FltkWindow* window) { windows_.push_back(window); }
-    void windowDestroyed(FltkWindow* window);
     void watchTerminationSignals();
     void readPowerIfDue();
     void reportScreen();

@@ -13,8 +13,6 @@
 #include <map>
 #include <string>
 
-#include "platform/fltk/fltk_window.h"
-
 namespace qv::fltk {
 
 int NativeWindow::handle(int event) {

@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/fltk/fltk_platform.h"
 #include "platform/fltk/x11_desktop.h"
 #include "platform/program_identity.h"
 
@@ -21,7 +20,7 @@ constexpr auto kEchoWait = std::chrono::milliseconds(1000);
 
 }  // namespace
 
-FltkWindow::FltkWindow(FltkPlatform& platform, Window& window, Window* owner)
+FltkWindow::FltkWindow(FltkWindowHost& platform, Window& window, Window* owner)
     : platform_(platform), window_(window), owner_(owner), frame_(platform.estimatedFrame()) {
     const int dpi = platform_.systemDpi();
     const WindowDesign& d = window_.design();

@@ -6,15 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/headless/headless_desktop.h"
 #include "platform/window.h"
 
 namespace qv::headless {
 
-class HeadlessPlatform;
-
 class HeadlessWindow : public WindowPeer {
   public:
-    HeadlessWindow(HeadlessPlatform& platform, Window& window, Window* owner, WindowHandle handle);
+    HeadlessWindow(HeadlessDesktop& desktop, Window& window, Window* owner, WindowHandle handle);
     ~HeadlessWindow() override;
 
     WindowHandle handle() const override { return handle_; }
@@ -51,7 +50,7 @@ class HeadlessWindow : public WindowPeer {
     std::string_view focusedControl() const { return focused_; }
 
   private:
-    HeadlessPlatform& platform_;
+    HeadlessDesktop& desktop_;
     Window& window_;
     Window* owner_;
     WindowHandle handle_;

@@ -11,7 +11,6 @@
 #include <optional>
 #include <vector>
 
-#include "platform/posix/ini_settings.h"
 #include "platform/posix/posix_file.h"
 
 namespace qv::posix {

@@ -103,10 +103,6 @@ class IniSettingsBackend : public SettingsBackend {
     std::optional<HungHolder> hungHolder_;
 };
 
-// $XDG_CONFIG_HOME when it is an absolute path; else $HOME/.config when HOME is absolute; else
-// the home folder from the password database, plus /.config. std::nullopt when none is known.
-std::optional<std::string> userConfigHome();
-
 // The section of the running program: the file name of /proc/self/exe without extension. The
 // " (deleted)" that the kernel appends once the file has been replaced or removed is not part
 // of it.

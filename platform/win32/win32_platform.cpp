@@ -123,7 +123,8 @@ HWND Win32Platform::enabledOwnedWindow(HWND owner) const {
 }
 
 std::unique_ptr<WindowPeer> Win32Platform::createPeer(Window& window, Window* owner) {
-    return std::make_unique<Win32Window>(*this, window, owner);
+    Win32WindowHost& host = *this;
+    return std::make_unique<Win32Window>(host, window, owner);
 }
 
 void Win32Platform::dispatch(MSG& msg) {

@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "platform/runtime.h"
-#include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
 
 namespace qv::win32 {
@@ -19,7 +18,7 @@ constexpr UINT kDpiChangedMessage = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and l
 
 }  // namespace
 
-Win32Window::Win32Window(Win32Platform& platform, Window& window, Window* owner)
+Win32Window::Win32Window(Win32WindowHost& platform, Window& window, Window* owner)
     : platform_(platform), window_(window) {
     HWND ownerHwnd = nullptr;
     if (owner && owner->handle()) ownerHwnd = reinterpret_cast<HWND>(owner->handle());
