@@ -22,11 +22,11 @@ Win32Window::Win32Window(Win32WindowHost& platform, Window& window, Window* owne
     : platform_(platform), window_(window) {
     HWND ownerHwnd = nullptr;
     if (owner && owner->handle()) ownerHwnd = reinterpret_cast<HWND>(owner->handle());
-    caption_ = wideFromNarrow(window.caption());
-    // The core places the window right after this; until then it is hidden and out of the way.
-    hwnd_ = CreateWindowExW(kExStyle, platform.windowClass(), caption_.c_str(), kStyle,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ownerHwnd,
-                            nullptr, platform.instance(), this);
+    // The core gives it its caption and its place right after this; until then it is hidden and
+    // out of the way.
+    hwnd_ = CreateWindowExW(kExStyle, platform.windowClass(), L"", kStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ownerHwnd, nullptr,
+                            platform.instance(), this);
     if (!hwnd_) throw std::runtime_error(lastErrorLine("CreateWindowExW"));
     try {
         controls_.create(hwnd_, platform.instance(), window_.shownControls(), dpi(),
@@ -260,10 +260,7 @@ void Win32Window::rememberFocus() noexcept {
 }
 
 void Win32Window::setCaption(std::string_view caption) {
-    std::wstring text = wideFromNarrow(caption);
-    if (text == caption_) return;
-    caption_ = std::move(text);
-    if (!SetWindowTextW(hwnd_, caption_.c_str()))
+    if (!SetWindowTextW(hwnd_, wideFromNarrow(caption).c_str()))
         platform_.guard().warnOnce(lastErrorLine("SetWindowTextW"));
 }
 

@@ -93,7 +93,6 @@ class Win32Window final : public WindowPeer {
     Window& window_;
     HWND hwnd_ = nullptr;
     NativeControls controls_;
-    std::wstring caption_;
     // The client area's hint, destroyed with the window; the tooltip control keeps a pointer
     // to the text.
     HWND tooltip_ = nullptr;
