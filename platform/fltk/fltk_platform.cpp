@@ -81,12 +81,11 @@ FltkPlatform::FltkPlatform()
     XSetIOErrorHandler(onIoError);
     x11::catchProtocolErrors();
 
-    const char* resources = XResourceManagerString(display_);
-    const std::string_view text = resources ? resources : "";
-    if (auto dpi = x11::xftDpi(text)) {
-        dpi_ = *dpi;
-    } else if (text.find("Xft.dpi") != std::string_view::npos) {
-        HandlerGuard::instance().warnOnce("X resource Xft.dpi is not a usable DPI; using 96");
+    if (const char* resource = x11::xftDpiResource(display_)) {
+        if (auto dpi = x11::dpiValue(resource))
+            dpi_ = *dpi;
+        else
+            HandlerGuard::instance().warnOnce(x11::unusableDpiWarning(resource));
     }
     loadIcons();
     screen_ = std::make_unique<x11::ScreenWatch>(display_);

@@ -215,31 +215,30 @@ int boldUiTextWidth(Display* display, std::string_view text, int dpi) {
     return std::max(0, static_cast<int>(extents.xOff));
 }
 
-std::optional<int> xftDpi(std::string_view resources) {
-    constexpr std::string_view kName = "Xft.dpi";
-    std::optional<int> found;
-    while (!resources.empty()) {
-        const auto end = resources.find('\n');
-        const std::string_view line = trim(resources.substr(0, end));
-        resources = end == std::string_view::npos ? std::string_view{} : resources.substr(end + 1);
-        if (!line.starts_with(kName)) continue;
-        std::string_view rest = trim(line.substr(kName.size()));
-        if (!rest.starts_with(':')) continue;
-        rest = trim(rest.substr(1));
-        double value = 0;
-        const auto [ptr, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
-        if (ec != std::errc{} || ptr != rest.data() + rest.size() || !std::isfinite(value)) {
-            found.reset();
-            continue;
-        }
-        const long dpi = std::lround(value);
-        // The last setting wins, as in the resource manager.
-        if (dpi >= kMinDpi && dpi <= kMaxDpi)
-            found = static_cast<int>(dpi);
-        else
-            found.reset();
-    }
-    return found;
+const char* xftDpiResource(Display* display) {
+    return XGetDefault(display, "Xft", "dpi");
+}
+
+std::optional<int> dpiValue(std::string_view text) {
+    text = trim(text);
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || ptr != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    const long dpi = std::lround(value);
+    if (dpi < kMinDpi || dpi > kMaxDpi) return std::nullopt;
+    return static_cast<int>(dpi);
+}
+
+std::string unusableDpiWarning(std::string_view text) {
+    constexpr std::size_t kShownBytes = 40;
+    const bool printable = text.size() <= kShownBytes &&
+                           std::all_of(text.begin(), text.end(), [](char c) {
+                               return c >= ' ' && c <= '~' && c != '"';
+                           });
+    std::string out = "X resource Xft.dpi";
+    if (printable) out += " holds \"" + std::string(text) + "\", which";
+    return out + " is not a DPI from 24 to 960; using 96";
 }
 
 }  // namespace qv::x11
