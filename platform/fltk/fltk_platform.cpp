@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/fltk/embedded_icons.h"
+#include "platform/fltk/fltk_widgets.h"
 #include "platform/fltk/fltk_window.h"
 #include "platform/fltk/x11_desktop.h"
 #include "platform/fltk/x11_errors.h"
@@ -87,6 +88,7 @@ FltkPlatform::FltkPlatform()
         else
             HandlerGuard::instance().warnOnce(x11::unusableDpiWarning(resource));
     }
+    setToolkitFace(x11::proportionalUiFamily(display_));
     loadIcons();
     screen_ = std::make_unique<x11::ScreenWatch>(display_);
     Fl::add_system_handler(onSystemEvent, this);

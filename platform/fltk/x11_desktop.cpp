@@ -71,6 +71,39 @@ std::string_view trim(std::string_view s) {
     return s.substr(first, last - first + 1);
 }
 
+// NOTE: not FcNameParse("sans-serif"), which reads the hyphen as the start of a size and asks
+// for a family "sans".
+FcPattern* familyPattern(const char* family, int weight) {
+    FcPattern* pattern = FcPatternCreate();
+    if (pattern &&
+        (!FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family)) ||
+         !FcPatternAddInteger(pattern, FC_WEIGHT, weight))) {
+        FcPatternDestroy(pattern);
+        return nullptr;
+    }
+    return pattern;
+}
+
+// The family of fontconfig's best match for `name` as Xft would open it, when that face is
+// proportional.
+std::optional<std::string> proportionalMatch(Display* display, const char* name) {
+    FcPattern* pattern = familyPattern(name, FC_WEIGHT_REGULAR);
+    if (!pattern) return std::nullopt;
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = XftFontMatch(display, DefaultScreen(display), pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!match) return std::nullopt;
+    int spacing = FC_PROPORTIONAL;  // what a face without the element is
+    FcPatternGetInteger(match, FC_SPACING, 0, &spacing);
+    FcChar8* family = nullptr;
+    std::optional<std::string> found;
+    if (spacing == FC_PROPORTIONAL &&
+        FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch)
+        found = reinterpret_cast<const char*>(family);
+    FcPatternDestroy(match);
+    return found;
+}
+
 }  // namespace
 
 Atom atom(Display* display, const char* name) {
@@ -195,7 +228,7 @@ std::vector<Monitor> monitors(Display* display, int dpi) {
 }
 
 int boldUiTextWidth(Display* display, std::string_view text, int dpi) {
-    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif:bold"));
+    FcPattern* pattern = familyPattern("sans-serif", FC_WEIGHT_BOLD);
     if (!pattern) return 0;
     // The program's DPI, not the one Xft would work out from the screen's millimetres.
     FcPatternAddDouble(pattern, FC_DPI, dpi);
@@ -213,6 +246,13 @@ int boldUiTextWidth(Display* display, std::string_view text, int dpi) {
                        static_cast<int>(text.size()), &extents);
     XftFontClose(display, font);
     return std::max(0, static_cast<int>(extents.xOff));
+}
+
+std::string proportionalUiFamily(Display* display) {
+    for (const char* name : {"sans-serif", "Liberation Sans"}) {
+        if (auto family = proportionalMatch(display, name)) return *family;
+    }
+    return {};
 }
 
 const char* xftDpiResource(Display* display) {
@@ -233,9 +273,8 @@ std::optional<int> dpiValue(std::string_view text) {
 std::string unusableDpiWarning(std::string_view text) {
     constexpr std::size_t kShownBytes = 40;
     const bool printable = text.size() <= kShownBytes &&
-                           std::all_of(text.begin(), text.end(), [](char c) {
-                               return c >= ' ' && c <= '~' && c != '"';
-                           });
+                           std::all_of(text.begin(), text.end(),
+                                       [](char c) { return c >= ' ' && c <= '~' && c != '"'; });
     std::string out = "X resource Xft.dpi";
     if (printable) out += " holds \"" + std::string(text) + "\", which";
     return out + " is not a DPI from 24 to 960; using 96";

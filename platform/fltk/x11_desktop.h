@@ -51,6 +51,12 @@ std::vector<Monitor> monitors(Display* display, int dpi);
 // font can be had.
 int boldUiTextWidth(Display* display, std::string_view text, int dpi);
 
+// The font family for the texts the program draws in the toolkit's own face (check boxes, the
+// OK button, the strip's tooltip): fontconfig's sans-serif, unless it answers that with a
+// monospace face (a system with only the Liberation fonts does), then Liberation Sans, which the
+// package brings for Arial. Empty when neither gives a proportional face.
+std::string proportionalUiFamily(Display* display);
+
 // The desktop's DPI as Xft itself looks it up: XGetDefault(display, "Xft", "dpi"), from the
 // server's resources (else ~/.Xdefaults) with the resource manager's matching, so Xft.dpi,
 // Xft*dpi and *dpi all count. Null when no resource matches.
