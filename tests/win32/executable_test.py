@@ -88,7 +88,7 @@ class Executable(unittest.TestCase):
         dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", self.dump)}
         self.assertIn("user32.dll", dlls)
         self.assertLessEqual(dlls, WINDOWS_DLLS)
-        # The C runtime is the one every Windows carries, as the README says.
+        # The C runtime is the one every Windows carries, as docs/building.md says.
         self.assertIn("msvcrt.dll", dlls)
 
     def test_has_no_debug_sections(self):
