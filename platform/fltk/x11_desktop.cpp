@@ -277,7 +277,8 @@ std::string unusableDpiWarning(std::string_view text) {
                                        [](char c) { return c >= ' ' && c <= '~' && c != '"'; });
     std::string out = "X resource Xft.dpi";
     if (printable) out += " holds \"" + std::string(text) + "\", which";
-    return out + " is not a DPI from 24 to 960; using 96";
+    return out + " is not a DPI from " + std::to_string(kMinDpi) + " to " +
+           std::to_string(kMaxDpi) + "; using 96";
 }
 
 }  // namespace qv::x11
