@@ -3,8 +3,9 @@
 # The Debian packages, in one place so that the scripts cannot drift apart. scripts/run installs
 # the build's and, without a display, the private desktop's; scripts/test all three.
 # The build: the configure step looks for GoogleTest and Google Benchmark too, Debian's hardening
-# flags come from dpkg-buildflags, and the program needs Liberation Sans at run time.
-QV_BUILD_PACKAGES="cmake ninja-build g++ dpkg-dev googletest libgtest-dev libbenchmark-dev
+# flags come from dpkg-buildflags, CPack's Debian package needs file for its shlibdeps, and the
+# program needs Liberation Sans at run time.
+QV_BUILD_PACKAGES="cmake ninja-build g++ dpkg-dev file googletest libgtest-dev libbenchmark-dev
   libfltk1.3-dev libx11-dev libxrandr-dev libxinerama-dev libxft-dev libfontconfig-dev
   libxss-dev libxext-dev fonts-liberation"
 # A private X desktop (Xvfb, openbox), driven and photographed.
