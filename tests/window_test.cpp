@@ -77,6 +77,27 @@ TEST(MainWindowStartUp, AutoStartOffLeavesTheStepsOff) {
     EXPECT_EQ(d.screenCaption(), kDisabledTitle);
 }
 
+// What the README and the manual page promise of a hand-edited option: the value rounds to the
+// nearest whole number, halves to the even one, and only 1 is on.
+TEST(MainWindowStartUp, AnOptionIsOnWhenItsValueRoundsToOne) {
+    for (const auto& [text, on] : std::vector<std::pair<std::string, bool>>{{"1", true},
+                                                                            {"0.6", true},
+                                                                            {"1.4", true},
+                                                                            {"1e0", true},
+                                                                            {"0.5", false},
+                                                                            {"1.5", false},
+                                                                            {"2", false},
+                                                                            {"-1", false}}) {
+        SCOPED_TRACE(text);
+        Desktop d;
+        d.put("AUTOSTART_TICKBOX", text);
+        d.put("AlwaysOnTop_TICKBOX", text);
+        d.start();
+        EXPECT_TRUE(allSixEnabled(d.main(), on));
+        EXPECT_EQ(d.main().keeperTimer().enabled(), on);
+    }
+}
+
 TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
     Desktop d;
     test::CapturedWarnings warnings(d.guard);

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "platform/fltk/embedded_icons.h"
+#include "platform/fltk/fltk_widgets.h"
 #include "platform/fltk/fltk_window.h"
 #include "platform/fltk/x11_desktop.h"
 #include "platform/fltk/x11_errors.h"
@@ -78,13 +79,13 @@ FltkPlatform::FltkPlatform(HandlerGuard& guard)
     XSetIOErrorHandler(onIoError);
     XSetErrorHandler(onProtocolError);
 
-    const char* resources = XResourceManagerString(display_);
-    const std::string_view text = resources ? resources : "";
-    if (auto dpi = x11::xftDpi(text)) {
-        dpi_ = *dpi;
-    } else if (text.find("Xft.dpi") != std::string_view::npos) {
-        guard_.warnOnce("X resource Xft.dpi is not a usable DPI; using 96");
+    if (const char* resource = x11::xftDpiResource(display_)) {
+        if (auto dpi = x11::dpiValue(resource))
+            dpi_ = *dpi;
+        else
+            guard_.warnOnce(x11::unusableDpiWarning(resource));
     }
+    setToolkitFace(x11::proportionalUiFamily(display_));
     loadIcons();
     screen_ = std::make_unique<x11::ScreenWatch>(display_);
     Fl::add_system_handler(onSystemEvent, this);

@@ -6,6 +6,7 @@
 #include <FL/Fl_Double_Window.H>
 
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -42,6 +43,10 @@ class NativeWindow : public Fl_Double_Window {
   private:
     NativeWindowOwner* owner_;
 };
+
+// Makes `family` FLTK's own face, which controls without a face of their design and tooltips
+// use; nothing changes when it is empty. Called before anything is drawn.
+void setToolkitFace(const std::string& family);
 
 using ControlWidgets = std::vector<std::pair<const Control*, Fl_Widget*>>;
 

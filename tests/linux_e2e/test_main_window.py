@@ -64,20 +64,47 @@ class MainWindowTest(DesktopTest):
             seconds.append(((d * 24 + h) * 60 + mi) * 60 + sec)
         self.assertEqual(seconds, sorted(set(seconds)), updates)
 
-    def test_xft_dpi_scales_the_twips(self):
+    def start_with_resources(self, resources):
+        """The program started while the server holds `resources` (RESOURCE_MANAGER), which it
+        reads as it connects; they are gone again once its window is there."""
         root = ["xprop", "-root"]
         self.desktop.x(*root, "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER",
-                       "Xft.antialias:\t1\nXft.dpi:\t144\n", check=True)
-        # A stored width: the default one follows the title font instead.
-        write_store(self.config, SECTION, {"MAIN_Width": "4410"})
+                       resources, check=True)
         try:
-            app = self.start()
+            return self.start()
         finally:
             self.desktop.x(*root, "-remove", "RESOURCE_MANAGER", check=True)
-        x, y, w, _ = self.desktop.outer_rect(app.main)
-        self.assertEqual((x, y, w), (100, 100, 441))  # 10 twips a pixel
+
+    def test_xft_dpi_scales_the_twips(self):
+        # A stored width: the default one follows the title font instead.
+        write_store(self.config, SECTION, {"MAIN_Width": "4410"})
+        for resources, expect in [("Xft.antialias:\t1\nXft.dpi:\t144\n", 441),
+                                  # the more specific name wins, in whichever order
+                                  ("Xft.dpi:\t144\n*dpi:\t120\n", 441),
+                                  ("Xft.dpi:\tbig\n", 294)]:
+            with self.subTest(resources):
+                app = self.start_with_resources(resources)
+                x, y, w, _ = self.desktop.outer_rect(app.main)
+                self.assertEqual(w, expect)
+                self.assertEqual((x, y), (px(1000), px(1000)) if expect == 294 else (100, 100))
+                self.close_main(app)
+                self.assertEqual(self.store()["MAIN_Left"], "1000")
+                if expect == 294:
+                    self.assertIn('Xft.dpi holds "big"', app.stderr())
+
+    def test_every_spelling_of_the_dpi_resource_counts(self):
+        app = self.start()
+        width_at_96 = self.desktop.outer_rect(app.main)[2]
         self.close_main(app)
-        self.assertEqual(self.store()["MAIN_Left"], "1000")
+        widths = {}
+        for spelling in ("Xft.dpi", "Xft*dpi", "*dpi"):
+            app = self.start_with_resources(f"{spelling}:\t144\n")
+            x, y, widths[spelling], _ = self.desktop.outer_rect(app.main)
+            self.assertEqual((x, y), (100, 100), spelling)  # 1000 twips at 144 DPI
+            self.close_main(app)
+        print(f"widths at 144 DPI: {widths}; at 96 DPI: {width_at_96}")
+        self.assertEqual(len(set(widths.values())), 1, widths)
+        self.assertGreater(widths["Xft.dpi"], width_at_96 * 1.3, "the title font grew")
 
     def test_moved_window_comes_back_after_close_and_after_sigterm(self):
         for ending in ("close", "sigterm"):
