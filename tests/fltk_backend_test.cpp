@@ -4,7 +4,7 @@
 
 #include "platform/fltk/x11_desktop.h"
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 namespace {
 
 TEST(DpiResource, ReadsAWholeOrRoundedNumber) {
@@ -33,4 +33,4 @@ TEST(DpiResource, TheWarningQuotesOnlyShortPrintableText) {
 }
 
 }  // namespace
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

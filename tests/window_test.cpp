@@ -100,7 +100,7 @@ TEST(MainWindowStartUp, AnOptionIsOnWhenItsValueRoundsToOne) {
 
 TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     const std::vector<std::string>& reports = warnings.lines;
     d.put("MAIN_Left", "1e9");     // far beyond any screen
     d.put("MAIN_Top", "abc");      // not a number
@@ -123,7 +123,7 @@ TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
 
 TEST(MainWindowStartUp, AnUnusableSizeIsReportedAsItWasRead) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     const std::vector<std::string>& reports = warnings.lines;
     d.put("MAIN_Width", "-0.1");
     d.start();
@@ -136,7 +136,7 @@ TEST(MainWindowStartUp, AnUnusableSizeIsReportedAsItWasRead) {
 
 TEST(MainWindowStartUp, AStoredSizeBeyondTheDesktopIsLimitedToItWhereTheSystemDoesNot) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     // Two monitors side by side, 1920 + 1280 pixels wide, 1080 high at most.
     std::vector<Monitor> monitors = d.platform.monitors();
     ASSERT_FALSE(monitors.empty());

@@ -13,9 +13,7 @@
 #include <map>
 #include <string>
 
-#include "platform/fltk/fltk_window.h"
-
-namespace qv {
+namespace qv::fltk {
 
 int NativeWindow::handle(int event) {
     // Neither window has a cancel button: Escape closes nothing (FLTK would close the window).
@@ -242,4 +240,4 @@ void mirrorControl(Fl_Widget& widget, const Control& control) {
     widget.redraw();
 }
 
-}  // namespace qv
+}  // namespace qv::fltk

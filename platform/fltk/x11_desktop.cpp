@@ -11,7 +11,7 @@
 #include <cmath>
 #include <thread>
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 
 namespace {
 
@@ -281,4 +281,4 @@ std::string unusableDpiWarning(std::string_view text) {
            std::to_string(kMaxDpi) + "; using 96";
 }
 
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

@@ -12,7 +12,7 @@
 
 #include "platform/geometry.h"
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 
 Atom atom(Display* display, const char* name);
 
@@ -69,4 +69,4 @@ std::optional<int> dpiValue(std::string_view text);
 // is short printable text.
 std::string unusableDpiWarning(std::string_view text);
 
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

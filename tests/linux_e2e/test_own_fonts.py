@@ -12,7 +12,7 @@ import tempfile
 import unittest
 
 from desktop import App, wait_for
-from test_linux_program import BINARY, DesktopTest
+from program_case import BINARY, DesktopTest
 
 BUILD = os.environ.get("QV_BUILD_DIR", "")
 # fontconfig's debug output marks each value with its binding: the family a program asks for by
