@@ -100,18 +100,19 @@ Run runOnce(const std::string& folder, const Case& c) {
     std::filesystem::create_directories(folder + "/QV_TKS");
     std::ofstream(file, std::ios::binary | std::ios::trunc) << c.bytes;
 
-    qv::IniSettingsOptions options;
+    qv::HandlerGuard guard;
+    qv::posix::IniSettingsOptions options;
     options.configHome = folder;
-    qv::IniSettingsBackend store(options);
-    qv::HeadlessPlatform platform;
+    qv::posix::IniSettingsBackend store(guard, options);
+    qv::headless::HeadlessPlatform platform;
     platform.useSettings(store);
     std::unique_ptr<qv::Program> program;
     Run run;
     run.startUp = timed([&] {
-        program = std::make_unique<qv::Program>(platform);
+        program = std::make_unique<qv::Program>(platform, guard);
         program->start();
     });
-    qv::HeadlessWindow& main = *platform.peerOf(program->main);
+    qv::headless::HeadlessWindow& main = *platform.peerOf(program->main);
     run.openAbout = timed([&] {
         platform.doubleClickAt(program->main, main.client().width / 2, main.client().height / 2);
     });

@@ -19,9 +19,9 @@
 
 #include "platform/posix/ini_document.h"
 
-using qv::ini::Document;
-using qv::ini::KeyScan;
-using qv::ini::Line;
+using qv::posix::ini::Document;
+using qv::posix::ini::KeyScan;
+using qv::posix::ini::Line;
 
 namespace {
 
@@ -76,7 +76,7 @@ void checkInput(std::string_view input) {
     check(scan.unreadableLines() == doc.unreadableLines());
     check(scan.firstUnreadableLine() == doc.firstUnreadableLine());
     check(scan.withValue(value) == out);
-    check(qv::ini::isValidUtf8(out));
+    check(qv::posix::ini::isValidUtf8(out));
     const Document reread = Document::parse(out);
     check(reread.unreadableLines() == 0);
     check(sameMeaning(reread, saved));

@@ -5,18 +5,17 @@
 
 namespace qv {
 
-void warnAboutSettings(std::string_view what) {
-    HandlerGuard::instance().warnOnce(std::string(kSettingsWarningPrefix).append(what));
+void warnAboutSettings(HandlerGuard& guard, std::string_view what) {
+    guard.warnOnce(std::string(kSettingsWarningPrefix).append(what));
 }
 
-void warnAboutSettings(std::string_view what, std::string_view cause) {
-    HandlerGuard::instance().warnOnce(std::string(kSettingsWarningPrefix).append(cause),
-                                      std::string(kSettingsWarningPrefix).append(what));
+void warnAboutSettings(HandlerGuard& guard, std::string_view what, std::string_view cause) {
+    guard.warnOnce(std::string(kSettingsWarningPrefix).append(cause),
+                   std::string(kSettingsWarningPrefix).append(what));
 }
 
-void tellAboutSettings(std::string_view what) {
-    HandlerGuard::instance().say(
-        std::string(kProgramName).append(": ").append(kSettingsWarningPrefix).append(what));
+void tellAboutSettings(HandlerGuard& guard, std::string_view what) {
+    guard.say(std::string(kProgramName).append(": ").append(kSettingsWarningPrefix).append(what));
 }
 
 std::string_view withoutExtension(std::string_view fileName) {

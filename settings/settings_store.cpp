@@ -47,8 +47,9 @@ int keyDefault(SettingKey key) {
     return info(key).defaultValue;
 }
 
-SettingsStore::SettingsStore(SettingsBackend& backend, const SectionSource& section)
-    : backend_(backend), section_(section) {}
+SettingsStore::SettingsStore(SettingsBackend& backend, const SectionSource& section,
+                             HandlerGuard& guard)
+    : backend_(backend), section_(section), guard_(guard) {}
 
 std::optional<std::string> SettingsStore::currentText(const std::string& section, SettingKey key) {
     auto text = backend_.read(kSettingsApplication, section, keyName(key));
@@ -104,14 +105,14 @@ void SettingsStore::rejected(SettingKey key, std::string_view text, ReadStatus w
     else
         line.append(", which is not a number");
     line.append("; the default ").append(instead).append(" is used instead");
-    warnAboutSettings(line);
+    warnAboutSettings(guard_, line);
 }
 
 bool SettingsStore::saveSingle(SettingKey key, float value) {
     if (!std::isfinite(value)) {
         // A window never has such a position; saving it would only plant an unreadable text.
-        warnAboutSettings("not saving " + std::string(keyName(key)) + ": the value " +
-                          singleText(value) + " is not a finite number");
+        warnAboutSettings(guard_, "not saving " + std::string(keyName(key)) + ": the value " +
+                                      singleText(value) + " is not a finite number");
         return false;
     }
     return save(key, singleText(value));
@@ -138,7 +139,7 @@ void SettingsStore::refused(SettingKey key, const SaveResult& r) {
     if (r.reported) return;
     // Once per cause: the keys refused after it for the same one are named at shut-down.
     const std::string cause = r.error.empty() ? std::string("unknown error") : r.error;
-    warnAboutSettings("cannot save " + std::string(keyName(key)) + ": " + cause, cause);
+    warnAboutSettings(guard_, "cannot save " + std::string(keyName(key)) + ": " + cause, cause);
 }
 
 void SettingsStore::remember(const std::string& section, SettingKey key, std::string_view text) {
@@ -165,14 +166,15 @@ void SettingsStore::retryUnsaved() {
         if (r.ok) saved.append(saved.empty() ? "" : ", ").append(keyName(u.key));
         unsaved_.erase(unsaved_.begin());
     }
-    if (!saved.empty()) tellAboutSettings(saved + " saved now; the store had refused it before");
+    if (!saved.empty())
+        tellAboutSettings(guard_, saved + " saved now; the store had refused it before");
 }
 
 void SettingsStore::reportUnsaved() {
     if (unsaved_.empty()) return;
     std::string keys;
     for (const Unsaved& u : unsaved_) keys.append(keys.empty() ? "" : ", ").append(keyName(u.key));
-    tellAboutSettings("not saved, since the store refused it to the end: " + keys);
+    tellAboutSettings(guard_, "not saved, since the store refused it to the end: " + keys);
 }
 
 }  // namespace qv

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/handler_guard.h"
 #include "platform/settings_backend.h"
 #include "settings/setting_texts.h"
 
@@ -40,7 +41,10 @@ int keyDefault(SettingKey key);            // 1000, 1000, 4410, 350, 1000, 1000,
 
 class SettingsStore {
   public:
-    SettingsStore(SettingsBackend& backend, const SectionSource& section);
+    // Values that cannot be used and saves that fail are reported through `guard`.
+    SettingsStore(SettingsBackend& backend, const SectionSource& section, HandlerGuard& guard);
+
+    HandlerGuard& guard() const { return guard_; }
 
     // Single-precision reading of the key (its default, as decimal text, when absent). A text the
     // reading rejects gives the default and is reported once.
@@ -83,6 +87,7 @@ class SettingsStore {
 
     SettingsBackend& backend_;
     const SectionSource& section_;
+    HandlerGuard& guard_;
     std::vector<Unsaved> unsaved_;  // oldest first
 };
 

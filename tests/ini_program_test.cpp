@@ -16,6 +16,7 @@
 
 using namespace qv;
 using namespace qv::test;
+using namespace qv::headless;
 namespace fs = std::filesystem;
 
 namespace {
@@ -25,7 +26,7 @@ class RefusedSaveTest : public IniStoreTest {
     RefusedSaveTest() {
         spill(file(), "[qv-tickspan]\nAUTOSTART_TICKBOX=1\n");
         platform.useSettings(backend);
-        program = std::make_unique<Program>(platform);
+        program = std::make_unique<Program>(platform, guard);
         program->start();
         platform.advance(kTimerResolutionMs);
     }
@@ -52,7 +53,7 @@ class RefusedSaveTest : public IniStoreTest {
     }
 
     HeadlessPlatform platform{123456789};
-    IniSettingsBackend backend{options()};
+    IniSettingsBackend backend{guard, options()};
     std::unique_ptr<Program> program;
 };
 
@@ -104,7 +105,7 @@ TEST_F(RefusedSaveTest, AnotherCopysLaterSaveIsNeverWrittenOver) {
     ASSERT_TRUE(platform.clickControl(about(), "OK_BUTTON"));  // ABOUT_Left 3000, refused
     removeLockLink();
     // Another copy of the program saves the key meanwhile.
-    IniSettingsBackend other(options());
+    IniSettingsBackend other(guard, options());
     ASSERT_TRUE(other.save("QV_TKS", "qv-tickspan", "ABOUT_Left", "2000").ok);
     platform.requestClose(main());  // its saves go through, and the retry finds 2000
     EXPECT_EQ(inFile("ABOUT_Left"), "2000");

@@ -35,19 +35,21 @@
 
 #include "platform/headless/memory_settings.h"
 #include "platform/posix/ini_document.h"
+#include "platform/posix/ini_folder.h"
 #include "platform/posix/ini_settings.h"
 #include "settings/settings_store.h"
 #include "tests/ini_test_support.h"
 
 using namespace qv;
 using namespace qv::test;
+using namespace qv::headless;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace {
 
 TEST_F(IniStoreTest, FirstSaveCreatesAPlainFile) {
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), std::nullopt);
     ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1000").ok);
     ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "AUTOSTART_TICKBOX", "0").ok);
@@ -64,10 +66,10 @@ TEST_F(IniStoreTest, FirstSaveCreatesAPlainFile) {
 }
 
 TEST_F(IniStoreTest, OddSectionNamesRoundTripThroughTheFile) {
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     for (std::size_t i = 0; i < oddNames().size(); ++i)
         ASSERT_TRUE(backend.save("QV_TKS", oddNames()[i], "MAIN_Top", std::to_string(i)).ok);
-    IniSettingsBackend fresh(options());
+    IniSettingsBackend fresh(guard, options());
     for (std::size_t i = 0; i < oddNames().size(); ++i)
         EXPECT_EQ(fresh.read("QV_TKS", oddNames()[i], "MAIN_Top"), std::to_string(i)) << i;
     EXPECT_TRUE(ini::isValidUtf8(slurp(file())));
@@ -91,7 +93,7 @@ TEST_F(IniStoreTest, WhereTheFileLives) {
     }
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(userConfigHome(), "/home/someone/.config");
-    EXPECT_EQ(IniSettingsBackend().storePath("QV_TKS"),
+    EXPECT_EQ(IniSettingsBackend(guard).storePath("QV_TKS"),
               "/home/someone/.config/QV_TKS/settings.ini");
     ::unsetenv("HOME");
     const auto fromPasswd = userConfigHome();
@@ -108,7 +110,7 @@ TEST_F(IniStoreTest, WhereTheFileLives) {
 }
 
 TEST_F(IniStoreTest, ALinkedFileIsReplacedAtItsTarget) {
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     const std::string real = dir.path() + "/dotfiles/qv.ini";
     spill(real, "# mine\n[qv-tickspan]\nMAIN_Left=1\n");
     fs::create_directories(fs::path(file()).parent_path());
@@ -129,7 +131,7 @@ TEST_F(IniStoreTest, ABrokenFileGivesWhatCanBeReadAndIsKeptBeforeItIsRewritten) 
     const std::string broken =
         "[qv-tickspan]\nMAIN_Left=1234\n\x7F\x45LF\x02\0\0\x01\n[other]\nkeep=me\nMAIN_Top="s;
     spill(file(), broken);
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "1234");
     EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Top"), std::nullopt);
     ASSERT_EQ(reports.size(), 1u);  // once, however often it is read
@@ -162,7 +164,7 @@ TEST_F(IniStoreTest, ABrokenFileGivesWhatCanBeReadAndIsKeptBeforeItIsRewritten) 
 // Each broken file a save leaves lines out of is kept: the newest in settings.ini.bad, earlier
 // different ones moved on to .bad.1 ... .bad.4, the oldest gone (and named) when all are taken.
 TEST_F(IniStoreTest, EveryBrokenFileIsKeptUntilFiveCopiesAreTaken) {
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     auto broken = [](int n) {
         return "[qv-tickspan]\nMAIN_Left=" + std::to_string(n) + "\n\x01\n";
     };
@@ -196,7 +198,7 @@ TEST_F(IniStoreTest, EveryBrokenFileIsKeptUntilFiveCopiesAreTaken) {
     // No line is left out without its copy.
     IniSettingsOptions o = options();
     o.fault = [](IniStep s) { return s == IniStep::WriteBackup ? ENOSPC : 0; };
-    IniSettingsBackend failing(o);
+    IniSettingsBackend failing(guard, o);
     spill(file(), broken(7));
     EXPECT_FALSE(failing.save("QV_TKS", "qv-tickspan", "MAIN_Top", "1").ok);
     EXPECT_EQ(slurp(file()), broken(7));
@@ -209,19 +211,19 @@ TEST_F(IniStoreTest, EveryBrokenFileIsKeptUntilFiveCopiesAreTaken) {
 TEST_F(IniStoreTest, ALineThatASaveMovesToTheTopReadsAsBefore) {
     const std::string bom = "\xEF\xBB\xBF";
     spill(file(), "\xFF\n" + bom + bom + "[s]\nk=v\n");
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     EXPECT_EQ(backend.read("QV_TKS", "s", "k"), "v");
     ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1").ok);
     EXPECT_EQ(slurp(file()), bom + bom + "[s]\nk=v\n\n[qv-tickspan]\nMAIN_Left=1\n");
     reports.clear();
-    IniSettingsBackend fresh(options());
+    IniSettingsBackend fresh(guard, options());
     EXPECT_EQ(fresh.read("QV_TKS", "s", "k"), "v");
     EXPECT_EQ(fresh.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "1");
     EXPECT_TRUE(reports.empty()) << reports.front();
 }
 
 TEST_F(IniStoreTest, AStoreThatCannotBeReadIsNeverWrittenOver) {
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     fs::create_directories(file());  // a folder where the file should be
     EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), std::nullopt);
     EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Top"), std::nullopt);
@@ -248,13 +250,13 @@ TEST_F(IniStoreTest, AFileThatCannotBeReadIsToldOnce) {
         fs::remove_all(dir.path() + "/config");
         fs::create_directories(dir.path() + "/config/QV_TKS");
         plant();
-        HandlerGuard::instance().clear();
-        HandlerGuard::instance().setExtraSink(
-            [this](std::string_view l) { reports.emplace_back(l); });
-        reports.clear();
-        IniSettingsBackend backend(options());
+        // A guard of its own for each case, as a program of its own has.
+        HandlerGuard fresh;
+        test::CapturedWarnings said(fresh);
+        std::vector<std::string>& reports = said.lines;
+        IniSettingsBackend backend(fresh, options());
         FixedSection section;
-        SettingsStore store(backend, section);
+        SettingsStore store(backend, section, fresh);
         for (SettingKey key : {SettingKey::MAIN_Left, SettingKey::MAIN_Top, SettingKey::MAIN_Width,
                                SettingKey::MAIN_Height})
             EXPECT_EQ(store.readSingle(key), static_cast<float>(keyDefault(key)));
@@ -283,9 +285,9 @@ TEST_F(IniStoreTest, WithoutAHomeFolderOneMessageSaysWhy) {
         if (::getuid() != unknown) return 78;
         ::setenv("HOME", "relative/home", 1);
         ::unsetenv("XDG_CONFIG_HOME");
-        IniSettingsBackend backend;  // the user's own folder, found anew
+        IniSettingsBackend backend(guard);  // the user's own folder, found anew
         FixedSection section;
-        SettingsStore store(backend, section);
+        SettingsStore store(backend, section, guard);
         store.readSingle(SettingKey::MAIN_Left);
         store.readInteger16(SettingKey::AUTOSTART_TICKBOX);
         store.saveSingle(SettingKey::MAIN_Left, 2.0f);
@@ -315,7 +317,7 @@ TEST_F(IniStoreTest, WithoutAHomeFolderOneMessageSaysWhy) {
 TEST_F(IniStoreTest, SavesThatFailSayWhyAndChangeNothing) {
     // A file where the application's folder should be.
     spill(dir.path() + "/config/QV_TKS", "not a folder");
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     SaveResult r = backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1");
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error,
@@ -332,11 +334,11 @@ TEST_F(IniStoreTest, SavesThatFailSayWhyAndChangeNothing) {
                              {IniStep::Lock, ENOLCK}}) {
         IniSettingsOptions o = options();
         o.fault = [step = step, err = err](IniStep s) { return s == step ? err : 0; };
-        IniSettingsBackend failing(o);
+        IniSettingsBackend failing(guard, o);
         reports.clear();
         std::vector<std::string>& storeReports = reports;
         FixedSection section;
-        SettingsStore store(failing, section);
+        SettingsStore store(failing, section, guard);
         // One message for the cause, however many keys it refuses.
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 2.0f));
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Top, 3.0f));
@@ -354,7 +356,7 @@ TEST_F(IniStoreTest, SavesThatFailSayWhyAndChangeNothing) {
 TEST_F(IniStoreTest, AHungLockHolderMakesTheSaveGiveUpAtTheBound) {
     IniSettingsOptions o = options();
     o.lockTimeout = std::chrono::milliseconds(300);  // the default is seconds
-    IniSettingsBackend backend(o);
+    IniSettingsBackend backend(guard, o);
     ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1").ok);
     const int holder = ::open((file() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(holder, 0);
@@ -388,7 +390,7 @@ TEST_F(IniStoreTest, ASaveWaitsForASlowHolder) {
         }
         return 0;
     };
-    IniSettingsBackend slow(slowOptions);
+    IniSettingsBackend slow(guard, slowOptions);
     std::future<SaveResult> slowSave = std::async(
         std::launch::async, [&] { return slow.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1"); });
     // The slow save holds the lock and is in its sync. (Should it fail before, it says why.)
@@ -401,7 +403,7 @@ TEST_F(IniStoreTest, ASaveWaitsForASlowHolder) {
         if (step == IniStep::ReadStore) waited = slowSyncDone;  // under the lock
         return 0;
     };
-    IniSettingsBackend other(otherOptions);
+    IniSettingsBackend other(guard, otherOptions);
     const SaveResult r = other.save("QV_TKS", "qv-tickspan", "MAIN_Top", "2");
     EXPECT_TRUE(r.ok) << r.error;
     EXPECT_TRUE(waited);
@@ -416,9 +418,9 @@ TEST_F(IniStoreTest, TheLocaleChangesNoByte) {
     auto saveAll = [&](const std::string& home) {
         IniSettingsOptions o = options();
         o.configHome = home;
-        IniSettingsBackend backend(o);
+        IniSettingsBackend backend(guard, o);
         FixedSection section;
-        SettingsStore store(backend, section);
+        SettingsStore store(backend, section, guard);
         EXPECT_TRUE(store.saveSingle(SettingKey::MAIN_Left, geometry[0]));
         EXPECT_TRUE(store.saveSingle(SettingKey::MAIN_Top, geometry[1]));
         EXPECT_TRUE(store.saveSingle(SettingKey::ABOUT_Left, geometry[2]));
@@ -439,9 +441,9 @@ TEST_F(IniStoreTest, TheLocaleChangesNoByte) {
 
     IniSettingsOptions o = options();
     o.configHome = dir.path() + "/german";
-    IniSettingsBackend backend(o);
+    IniSettingsBackend backend(guard, o);
     FixedSection section;
-    SettingsStore store(backend, section);
+    SettingsStore store(backend, section, guard);
     EXPECT_EQ(store.readSingle(SettingKey::MAIN_Left), geometry[0]);
     EXPECT_EQ(store.readSingle(SettingKey::MAIN_Top), geometry[1]);
     EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Left), geometry[2]);

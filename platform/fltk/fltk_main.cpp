@@ -7,6 +7,7 @@
 
 #include "app/program.h"
 #include "platform/fltk/fltk_platform.h"
+#include "platform/handler_guard.h"
 #include "platform/program_identity.h"
 
 int main() {
@@ -15,9 +16,10 @@ int main() {
     // write here, the X connection's included, handles its own failure; a message that cannot be
     // written is only lost.
     std::signal(SIGPIPE, SIG_IGN);
+    qv::HandlerGuard guard;
     try {
-        qv::FltkPlatform platform;
-        qv::Program program(platform);
+        qv::fltk::FltkPlatform platform(guard);
+        qv::Program program(platform, guard);
         return program.run();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(qv::kProgramName.size()),

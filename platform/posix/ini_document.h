@@ -15,7 +15,7 @@
 
 #include "platform/posix/ini_scan.h"
 
-namespace qv::ini {
+namespace qv::posix::ini {
 
 struct Line {
     using Kind = LineKind;
@@ -65,4 +65,4 @@ class Document {
     std::vector<std::optional<std::string>> groups_{std::nullopt};
 };
 
-}  // namespace qv::ini
+}  // namespace qv::posix::ini

@@ -1,6 +1,6 @@
 #include "platform/posix/ini_escape.h"
 
-namespace qv::ini {
+namespace qv::posix::ini {
 
 namespace {
 
@@ -139,4 +139,4 @@ bool unescapesTo(std::string_view escaped, std::string_view plain) {
     return j == plain.size();
 }
 
-}  // namespace qv::ini
+}  // namespace qv::posix::ini

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace qv::ini {
+namespace qv::posix::ini {
 
 enum class Part { Section, Key, Value };
 
@@ -27,4 +27,4 @@ bool isValidUtf8(std::string_view text);
 // Length of the valid UTF-8 sequence at text[i], or 0 when the byte there does not start one.
 std::size_t utf8SequenceAt(std::string_view text, std::size_t i);
 
-}  // namespace qv::ini
+}  // namespace qv::posix::ini

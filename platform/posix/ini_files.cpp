@@ -13,10 +13,7 @@
 
 #include "platform/posix/posix_file.h"
 
-namespace qv {
-
-using posix::Fd;
-using posix::retryOnEintr;
+namespace qv::posix {
 
 namespace {
 
@@ -144,4 +141,4 @@ SaveResult IniSettingsBackend::commitTemp(const StoreFile& file) {
     return {};
 }
 
-}  // namespace qv
+}  // namespace qv::posix

@@ -54,4 +54,8 @@ std::string distrustOf(const struct stat& folder, GroupMembers& members);
 
 std::string withoutTrailingSlashes(std::string path);
 
+// $XDG_CONFIG_HOME when it is an absolute path; else $HOME/.config when HOME is absolute; else
+// the home folder from the password database, plus /.config. std::nullopt when none is known.
+std::optional<std::string> userConfigHome();
+
 }  // namespace qv::posix

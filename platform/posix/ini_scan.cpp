@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-namespace qv::ini {
+namespace qv::posix::ini {
 
 namespace {
 
@@ -355,4 +355,4 @@ std::string KeyScan::rebuilt(std::string_view entry) const {
     return out;
 }
 
-}  // namespace qv::ini
+}  // namespace qv::posix::ini

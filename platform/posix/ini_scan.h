@@ -14,7 +14,7 @@
 
 #include "platform/posix/ini_escape.h"
 
-namespace qv::ini {
+namespace qv::posix::ini {
 
 enum class LineKind {
     Blank,
@@ -84,4 +84,4 @@ class KeyScan {
     bool finalNewline_ = false;
 };
 
-}  // namespace qv::ini
+}  // namespace qv::posix::ini

@@ -17,17 +17,7 @@
 #include "platform/posix/posix_file.h"
 #include "platform/program_identity.h"
 
-namespace qv {
-
-using posix::Fd;
-using posix::folderOf;
-using posix::handOvers;
-using posix::lockWithin;
-using posix::makeFolders;
-using posix::resolveLinks;
-using posix::retryOnEintr;
-using posix::syncFolder;
-using posix::withoutTrailingSlashes;
+namespace qv::posix {
 
 namespace {
 
@@ -77,7 +67,8 @@ std::string durationText(std::chrono::milliseconds d) {
 
 }  // namespace
 
-IniSettingsBackend::IniSettingsBackend(IniSettingsOptions options) : options_(std::move(options)) {}
+IniSettingsBackend::IniSettingsBackend(HandlerGuard& guard, IniSettingsOptions options)
+    : guard_(guard), options_(std::move(options)) {}
 
 std::optional<std::string> IniSettingsBackend::storePath(std::string_view application,
                                                          std::string* why) const {
@@ -109,22 +100,22 @@ std::optional<std::string> IniSettingsBackend::read(std::string_view application
     const auto path = storePath(application, &why);
     // Told once per cause: the saves that fail for the same one say nothing more.
     if (!path) {
-        warnAboutSettings("cannot read the settings: " + why + "; the defaults apply", why);
+        warnAboutSettings(guard_, "cannot read the settings: " + why + "; the defaults apply", why);
         return std::nullopt;
     }
     std::string bytes;
     if (const int err = posix::readWholeFile(*path, bytes, kMaxFileBytes)) {
         if (err != ENOENT) {  // no file yet: every key is absent
             const std::string cause = cannotRead(*path, err);
-            warnAboutSettings(cause + "; the defaults apply", cause);
+            warnAboutSettings(guard_, cause + "; the defaults apply", cause);
         }
         return std::nullopt;
     }
     const ini::KeyScan scan(bytes, section, key);
     if (const std::size_t bad = scan.unreadableLines()) {
-        warnAboutSettings(*path + ": ignoring " + linesText(bad) +
-                          " that cannot be read (the first is line " +
-                          numberText(scan.firstUnreadableLine()) + ")");
+        warnAboutSettings(guard_, *path + ": ignoring " + linesText(bad) +
+                                      " that cannot be read (the first is line " +
+                                      numberText(scan.firstUnreadableLine()) + ")");
     }
     return scan.value();
 }
@@ -151,7 +142,7 @@ SaveResult IniSettingsBackend::openTrustedFolder(const std::string& folder, Fd& 
     if (why.empty()) return {};
     const std::string line =
         "not saving into " + folder + ": " + why + " (the settings are still read from it)";
-    warnAboutSettings(line);
+    warnAboutSettings(guard_, line);
     return {false, line, true};
 }
 
@@ -175,7 +166,7 @@ SaveResult IniSettingsBackend::lock(int folder, const std::string& lockPath, Fd&
         if (err != ELOOP) return failed("cannot open the lock file " + lockPath, err);
         const std::string line = "not saving: the lock file " + lockPath +
                                  " is a link or not a plain file; remove it to save again";
-        warnAboutSettings(line);
+        warnAboutSettings(guard_, line);
         return {false, line, true};
     }
     // A holder that never let go of the last save's lock and holds it still is not waited for
@@ -243,7 +234,7 @@ SaveResult IniSettingsBackend::write(const StoreFile& target, const std::string&
                            ".bad";
         if (!dropped.empty())
             line += ", and the oldest of the copies kept, " + dropped + ", is gone to make room";
-        warnAboutSettings(line);
+        warnAboutSettings(guard_, line);
     }
     const std::string bytes = scan.withValue(value);
     if (mode.existing && bytes == old) return {};  // already stored: spare the disk
@@ -301,8 +292,8 @@ SaveResult IniSettingsBackend::store(std::string_view application, std::string_v
     return {};
 }
 
-std::unique_ptr<SettingsBackend> makeIniSettingsBackend() {
-    return std::make_unique<IniSettingsBackend>();
+std::unique_ptr<SettingsBackend> makeIniSettingsBackend(HandlerGuard& guard) {
+    return std::make_unique<IniSettingsBackend>(guard);
 }
 
-}  // namespace qv
+}  // namespace qv::posix

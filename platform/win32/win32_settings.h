@@ -13,10 +13,13 @@
 
 #include "platform/settings_backend.h"
 
-namespace qv {
+namespace qv::win32 {
 
 class RegistrySettingsBackend : public SettingsBackend {
   public:
+    // A value that cannot be read is reported through `guard`.
+    explicit RegistrySettingsBackend(HandlerGuard& guard) : guard_(guard) {}
+
     std::optional<std::string> read(std::string_view application, std::string_view section,
                                     std::string_view key) override;
     SaveResult save(std::string_view application, std::string_view section, std::string_view key,
@@ -28,6 +31,7 @@ class RegistrySettingsBackend : public SettingsBackend {
   private:
     SaveResult store(std::string_view application, std::string_view section, std::string_view key,
                      std::string_view value, const std::optional<std::string>* held);
+    HandlerGuard& guard_;
 };
 
 // The section of the running program: the file name of its module without extension.
@@ -42,7 +46,7 @@ std::wstring moduleFileName(std::size_t initialChars = 260);
 // The section for an executable path: its file name without directory and extension, UTF-8.
 std::string sectionForModulePath(std::wstring_view path);
 
-std::unique_ptr<SettingsBackend> makeRegistrySettingsBackend();
+std::unique_ptr<SettingsBackend> makeRegistrySettingsBackend(HandlerGuard& guard);
 std::unique_ptr<SectionSource> makeModuleFileSection();
 
-}  // namespace qv
+}  // namespace qv::win32

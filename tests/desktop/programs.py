@@ -14,7 +14,8 @@ from .xserver import NET_S, stop, wait_for
 class App:
     """One run of the Linux program on a desktop, with the settings folder it is given."""
 
-    def __init__(self, desktop, config_home, exe, env=None, stderr=None):
+    def __init__(self, desktop, config_home, exe, env=None, stdout=subprocess.DEVNULL,
+                 stderr=None):
         """`stderr`: where its error stream goes (a file descriptor); else a file that
         stderr() reads."""
         self.desktop = desktop
@@ -22,7 +23,7 @@ class App:
         self.errors = tempfile.TemporaryFile()
         self.proc = subprocess.Popen([exe], env=dict(env or desktop.env,
                                                      XDG_CONFIG_HOME=config_home),
-                                     stdout=subprocess.DEVNULL,
+                                     stdout=stdout,
                                      stderr=self.errors if stderr is None else stderr)
         try:
             self.main = int(wait_for(self._find_main, what="the main window"))

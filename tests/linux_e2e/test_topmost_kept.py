@@ -7,7 +7,7 @@ import shutil
 import unittest
 
 from desktop import DISABLED_TITLE, RUNNING_TITLE, wait_for
-from test_linux_program import DesktopTest, px
+from program_case import DesktopTest, px
 
 ABOVE = "_NET_WM_STATE_ABOVE"
 AUTOSTART_BOX = (3720, 1200, 975, 495)

@@ -5,7 +5,7 @@ import os
 import unittest
 
 from desktop import App, wait_for, write_store
-from test_linux_program import BINARY, SECTION, DesktopTest
+from program_case import BINARY, SECTION, DesktopTest
 
 
 class ErrorStreamTest(DesktopTest):
