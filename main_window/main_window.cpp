@@ -45,7 +45,7 @@ void MainWindow::controlsCreated() {
 }
 
 void MainWindow::load() {
-    loadGeometry(*this, settings_, kMainGeometryKeys);
+    designedWidth_ = loadGeometry(*this, settings_, kMainGeometryKeys);
     alwaysOnTopBox_->setValue(optionValue(settings_, SettingKey::AlwaysOnTop_TICKBOX));
     autoStartBox_->setValue(optionValue(settings_, SettingKey::AUTOSTART_TICKBOX));
     setCaption(kDisabledTitle);
@@ -73,6 +73,15 @@ void MainWindow::save() {
 
 void MainWindow::doubleClick() {
     if (about_) about_->showModal(*this);
+}
+
+void MainWindow::frameChanged() {
+    // The caption's room depends on the frame's sides and title bar, known for sure only once
+    // the window manager has framed the window.
+    if (designedWidth_)
+        setWidth(designSize(*this, kMainGeometryKeys).width);
+    else
+        Window::frameChanged();
 }
 
 void MainWindow::keeperTick() {

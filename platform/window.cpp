@@ -294,7 +294,7 @@ void moved(Window& window, int outerX, int outerY) noexcept {
 }
 
 void frameChanged(Window& window) noexcept {
-    guarded(window.design().name, [&] { window.applyGeometry(); });
+    guarded(window.design().name, [&] { window.frameChanged(); });
 }
 
 void focusMoved(Control& control) noexcept {

@@ -126,6 +126,9 @@ class Window {
     // session may be about to end.
     virtual void save() {}
     virtual void doubleClick() {}
+    // The platform learnt the frame it puts around the window, or it changed: the window is placed
+    // anew with it.
+    virtual void frameChanged() { applyGeometry(); }
     // Runs after the controls exist and before the platform window is made; a window binds
     // controls to its own storage and wires their handlers here.
     virtual void controlsCreated() {}

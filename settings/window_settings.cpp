@@ -107,18 +107,19 @@ TwipsSize startupSize(const Window& window, SettingsStore& settings, const Geome
     const TwipsSize designed = designSize(window, keys);
     const auto width = storedSize(settings, keys.width, dpi, designed.width);
     const auto height = storedSize(settings, keys.height, dpi, designed.height);
-    TwipsSize size{width.value_or(designed.width), height.value_or(designed.height)};
+    TwipsSize size{width.value_or(designed.width), height.value_or(designed.height), !width};
     if (width || height) limitToDesktop(backend, keys, size);
     return size;
 }
 
-void loadGeometry(Window& window, SettingsStore& settings, const GeometryKeys& keys) {
+bool loadGeometry(Window& window, SettingsStore& settings, const GeometryKeys& keys) {
     const int dpi = window.runtime().backend().systemDpi();
     window.setLeft(usablePosition(settings, keys.left, dpi));
     window.setTop(usablePosition(settings, keys.top, dpi));
     const TwipsSize size = startupSize(window, settings, keys);
     window.setWidth(size.width);
     window.setHeight(size.height);
+    return size.designedWidth;
 }
 
 int optionValue(SettingsStore& settings, SettingKey key) {

@@ -20,6 +20,8 @@ inline constexpr GeometryKeys kAboutGeometryKeys{SettingKey::ABOUT_Left, Setting
 struct TwipsSize {
     float width = 0.0f;
     float height = 0.0f;
+    // The width is the design's (no usable width was stored), so it follows the title bar.
+    bool designedWidth = false;
 };
 
 // The design's size on this backend, in twips: the defaults of the size keys, the width widened
@@ -34,7 +36,8 @@ TwipsSize startupSize(const Window& window, SettingsStore& settings, const Geome
 
 // Places `window` from its stored geometry, one key after another: a position the window cannot
 // use (beyond 32767 pixels) gives the key's default, reported once; the size as startupSize().
-void loadGeometry(Window& window, SettingsStore& settings, const GeometryKeys& keys);
+// True when the width is the design's, which the window fits again to a frame learnt later.
+bool loadGeometry(Window& window, SettingsStore& settings, const GeometryKeys& keys);
 
 // An option's check box value: 1 for a stored 1, otherwise 0 (off).
 int optionValue(SettingsStore& settings, SettingKey key);

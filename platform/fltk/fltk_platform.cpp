@@ -294,6 +294,7 @@ FrameExtents FltkPlatform::estimatedFrame() {
             frame_ = FrameExtents{};  // nobody draws a frame
         } else {
             frame_ = x11::probeFrameExtents(display_);
+            frameToldOnMap_ = !frame_ && x11::windowManagerSupports(display_, "_NET_FRAME_EXTENTS");
         }
     }
     return frame_.value_or(kGuessedFrame);

@@ -66,6 +66,9 @@ class FltkPlatform : public Backend {
     bool displayLost() const { return displayLost_; }
     // The frame the window manager gives our windows, before one of them is mapped.
     FrameExtents estimatedFrame();
+    // True when the window manager gave no frame in advance but sets _NET_FRAME_EXTENTS on each
+    // window it maps.
+    bool frameToldOnMap() const { return frameToldOnMap_; }
     void rememberFrame(const FrameExtents& frame) { frame_ = frame; }
     // The application icon in its sizes, for every window.
     const std::vector<const Fl_RGB_Image*>& icons() const { return iconPointers_; }
@@ -91,6 +94,7 @@ class FltkPlatform : public Backend {
     int dpi_ = kDefaultDpi;
     std::optional<FrameExtents> frame_;
     bool frameProbed_ = false;
+    bool frameToldOnMap_ = false;
     std::vector<FltkWindow*> windows_;
     std::vector<std::unique_ptr<Fl_RGB_Image>> icons_;
     std::vector<const Fl_RGB_Image*> iconPointers_;

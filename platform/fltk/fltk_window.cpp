@@ -19,6 +19,9 @@ namespace {
 
 // How long configure reports may lag behind a move the program asked for.
 constexpr auto kEchoWait = std::chrono::milliseconds(1000);
+// A net for a window manager that announces _NET_FRAME_EXTENTS and never sets it; KWin sets it
+// within milliseconds of the map.
+constexpr int kFrameWaitMs = 500;
 
 }  // namespace
 
@@ -136,6 +139,10 @@ void FltkWindow::show() {
     if (XGetWindowAttributes(display, self, &attributes))
         XSelectInput(display, self, attributes.your_event_mask | PropertyChangeMask);
     XFlush(display);
+    // The frame decides the width that shows the whole caption: with a window manager that
+    // tells it only on the mapped window, the window is fitted before the first caption shows.
+    if (!frameKnown_ && platform_.frameToldOnMap())
+        x11::awaitFrameExtents(display, self, kFrameWaitMs);
     refreshFrame();
 }
 

@@ -34,6 +34,13 @@ int HeadlessPlatform::captionFitWidth(std::string_view caption) {
     return text + f.left + f.right + 4 * f.top;
 }
 
+void HeadlessPlatform::setFrame(const FrameExtents& at96) {
+    frameAt96_ = at96;
+    // A copy: a window may close as it is placed anew.
+    for (HeadlessWindow* w : std::vector<HeadlessWindow*>(windows_))
+        input::frameChanged(w->window());
+}
+
 WindowHandle HeadlessPlatform::foregroundWindow() {
     orderCalls_.push_back({OrderCall::Foreground, 0, false});
     return foreground_;
