@@ -96,6 +96,7 @@ void FltkWindow::applyOuter() {
     const int x = o.x + frame_.left;
     const int y = o.y + frame_.top;
     if (native_->shown() && (x != native_->x() || y != native_->y())) awaitEcho(x, y);
+    askedClient_ = PixelPoint{x, y};
     applying_ = true;
     native_->resize(x, y, w, h);
     native_->size_range(w, h, w, h);
@@ -153,8 +154,12 @@ std::optional<PixelPoint> FltkWindow::framePosition() const {
     ::Window child = 0;
     if (!XTranslateCoordinates(display, xid(), DefaultRootWindow(display), 0, 0, &x, &y, &child))
         return std::nullopt;
-    // With the frame this window was placed with: a guessed frame then gives back the place
-    // asked for, so the window does not creep from start to start.
+    // NOTE: a window manager that reports no frame may also shift the client by that frame
+    // without a configure event (weston's XWayland does, each time it maps the window): a place
+    // the X server never reported is no move by the user, and the place asked for stands.
+    const bool reported = x == native_->x() && y == native_->y();
+    if (!frameKnown_ && !reported && askedClient_)
+        return PixelPoint{askedClient_->x - frame_.left, askedClient_->y - frame_.top};
     return PixelPoint{x - frame_.left, y - frame_.top};
 }
 

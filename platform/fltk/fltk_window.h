@@ -56,6 +56,7 @@ class FltkWindow : public WindowPeer {
     FrameExtents frame_;
     bool frameKnown_ = false;
     std::optional<PixelRect> outer_;
+    std::optional<PixelPoint> askedClient_;  // where the client area was last asked to go
     bool applying_ = false;
     // The client position last asked of the window manager: configure reports until it arrives
     // may describe older places, and are no move by the user.
