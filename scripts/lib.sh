@@ -7,7 +7,7 @@ QV_PACKAGES="cmake ninja-build make g++ git googletest libgtest-dev libbenchmark
   libxss-dev libxext-dev fonts-liberation fonts-dejavu-core
   xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils imagemagick python3 python3-xlib dpkg-dev
   lintian appstream desktop-file-utils
-  xfwm4 icewm dbus-x11 dbus-daemon tesseract-ocr tesseract-ocr-eng
+  xfwm4 icewm twm dbus-x11 dbus-daemon tesseract-ocr tesseract-ocr-eng
   clang libclang-rt-14-dev"
 
 qv_missing_packages() {

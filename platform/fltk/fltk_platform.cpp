@@ -253,6 +253,11 @@ int FltkPlatform::onSystemEvent(void* event, void* self) {
         platform->reportScreen();
         return 1;  // nothing of FLTK's own
     }
+    if (e.type == ConfigureNotify && e.xconfigure.send_event) {
+        for (FltkWindow* window : platform->windows_)
+            if (window->xid() == e.xconfigure.window)
+                window->wmPlaced(e.xconfigure.x, e.xconfigure.y);
+    }
     const bool frameNews =
         e.type == MapNotify || e.type == ReparentNotify ||
         (e.type == PropertyNotify &&

@@ -154,13 +154,24 @@ std::optional<PixelPoint> FltkWindow::framePosition() const {
     ::Window child = 0;
     if (!XTranslateCoordinates(display, xid(), DefaultRootWindow(display), 0, 0, &x, &y, &child))
         return std::nullopt;
-    // NOTE: a window manager that reports no frame may also shift the client by that frame
-    // without a configure event (weston's XWayland does, each time it maps the window): a place
-    // the X server never reported is no move by the user, and the place asked for stands.
-    const bool reported = x == native_->x() && y == native_->y();
-    if (!frameKnown_ && !reported && askedClient_)
-        return PixelPoint{askedClient_->x - frame_.left, askedClient_->y - frame_.top};
+    // NOTE: in a frame of a window manager that tells nothing of it, the client's place says
+    // nothing of the frame's: weston's XWayland shifts the client by its frame whenever it maps
+    // the window, without a configure event. What such a window manager reported with a
+    // synthetic configure event (as ICCCM asks, and twm does) stands, or else the place asked.
+    if (!frameKnown_ && reparented()) {
+        const auto placed = wmPlaced_ ? wmPlaced_ : askedClient_;
+        if (placed) return PixelPoint{placed->x - frame_.left, placed->y - frame_.top};
+    }
     return PixelPoint{x - frame_.left, y - frame_.top};
+}
+
+bool FltkWindow::reparented() const {
+    Display* display = platform_.display();
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, xid(), &root, &parent, &children, &count)) return false;
+    if (children) XFree(children);
+    return parent != root;
 }
 
 void FltkWindow::refreshFrame() {

@@ -41,12 +41,17 @@ class FltkWindow : public WindowPeer {
     void refreshFrame();
     // FLTK learnt of a new position of the client area (a configure event).
     void clientMoved(int clientX, int clientY);
+    // The window manager reported the client area's place on the screen (a synthetic configure
+    // event).
+    void wmPlaced(int clientX, int clientY) { wmPlaced_ = PixelPoint{clientX, clientY}; }
 
   private:
     Fl_Widget* widgetOf(const Control& control) const;
     void applyOuter();
     void awaitEcho(int clientX, int clientY);
     void reassertHints();
+    // True when a window manager has put the window into a frame of its own.
+    bool reparented() const;
 
     FltkPlatform& platform_;
     Window& window_;
@@ -57,6 +62,7 @@ class FltkWindow : public WindowPeer {
     bool frameKnown_ = false;
     std::optional<PixelRect> outer_;
     std::optional<PixelPoint> askedClient_;  // where the client area was last asked to go
+    std::optional<PixelPoint> wmPlaced_;
     bool applying_ = false;
     // The client position last asked of the window manager: configure reports until it arrives
     // may describe older places, and are no move by the user.
