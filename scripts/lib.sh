@@ -10,6 +10,11 @@ QV_PACKAGES="cmake ninja-build make g++ git googletest libgtest-dev libbenchmark
   xfwm4 icewm twm dbus-x11 dbus-daemon tesseract-ocr tesseract-ocr-eng
   clang libclang-rt-14-dev"
 
+# What the desktop suite (scripts/test --desktops) adds: GNOME's and KDE's compositors on
+# Wayland and X11, weston, and their D-Bus screenshots. Large, so apart from the list above.
+QV_DESKTOP_PACKAGES="mutter gnome-shell kwin-wayland kwin-x11 kwin-style-breeze weston xwayland
+  python3-dbus"
+
 qv_missing_packages() {
     missing=""
     for p in $*; do

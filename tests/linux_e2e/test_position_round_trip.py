@@ -8,29 +8,12 @@ import subprocess
 import tempfile
 import unittest
 
-from Xlib import X, display, error
-
-from desktop import RUNNING_TITLE, App, XQueries, read_store, require_tools, start_xvfb, stop, \
-    wait_for, write_store
+from desktop import RUNNING_TITLE, App, XQueries, read_store, redirect_held, require_tools, \
+    start_xvfb, stop, wait_for, write_store
 
 BINARY = os.environ.get("QV_TICKSPAN", "")
 SECTION = "qv-tickspan"
 CYCLES = 3
-
-
-def redirect_taken(name):
-    """True once some client (a window manager) has taken the root window's redirection."""
-    server = display.Display(name)
-    try:
-        taken = []
-        server.screen().root.change_attributes(event_mask=X.SubstructureRedirectMask,
-                                               onerror=lambda *a: taken.append(True))
-        server.sync()
-        return bool(taken)
-    except error.XError:
-        return True
-    finally:
-        server.close()
 
 
 class BareDisplay(XQueries):
@@ -44,7 +27,7 @@ class BareDisplay(XQueries):
         if wm:
             self.procs.append(subprocess.Popen([wm], env=self.env, stdout=subprocess.DEVNULL,
                                                stderr=subprocess.DEVNULL))
-            wait_for(lambda: redirect_taken(self.display), what=f"{wm} on {self.display}")
+            wait_for(lambda: redirect_held(self.display), what=f"{wm} on {self.display}")
 
     def x(self, *args, check=False):
         r = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=60)
