@@ -81,8 +81,10 @@ def caption(session, ctx):
             whole, seen = title_ocr.shows_whole(png, crop, [before, after], WHITELIST)
             if whole or time.monotonic() > deadline:
                 break
-        width = session.outer_rect(app.main)[2] if session.name != "weston" else \
-            session.client_rect(app.main)[2]
+        # Where the window manager reports no frame (weston), only the client's width is known.
+        extents = session.cardinals(app.main, "_NET_FRAME_EXTENTS")
+        width = session.outer_rect(app.main)[2] if extents else \
+            f"client {session.client_rect(app.main)[2]}"
         height = title_ocr.word_height(png, crop, "TICKSPAN", WHITELIST)
         end(app)
     finally:
