@@ -12,8 +12,9 @@ import tempfile
 import time
 import traceback
 
+from . import DESKTOPS
 from .checks import CHECKS, Context
-from .sessions import DESKTOPS, Refused, adopt_orphans
+from .sessions import Refused, adopt_orphans
 
 
 def run_desktop(cls, ctx, results):

@@ -4,7 +4,6 @@ runs the Linux program black-box: the settings file, the X display and the scree
 looks at. CHECKS maps each check's column to it; `applies` says on which desktops it runs."""
 
 import os
-import re
 import shutil
 import signal
 import subprocess
@@ -13,7 +12,7 @@ import time
 from dataclasses import dataclass, field
 
 import title_ocr
-from desktop import RUNNING_TITLE, NET_S, read_store, stop, wait_for, write_store
+from desktop import RUNNING_TITLE, read_store, stop, wait_for, write_store
 
 SECTION = "qv-tickspan"
 # 9999 days, 23 hours and 58 minutes: the widest figures the caption shows, for two minutes.
@@ -177,6 +176,7 @@ def on_top_of_wayland(session, ctx):
                                     env=session.env, stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL)
         x, y, w, h = session.outer_rect(app.main)
+        bar = session.frame_band(app.main)
         path = os.path.join(ctx.shots, f"{session.name}-on-top.png")
         state = {}
 
@@ -191,9 +191,9 @@ def on_top_of_wayland(session, ctx):
                 raise AssertionError(f"weston-terminal ended with {terminal.returncode}")
             # The terminal covers the screen around the program...
             state["terminal"] = painted(path, (x, y + h + 40, w, 60))
-            # ...and the program's title bar shows its caption over it.
+            # ...and the program's title bar shows over it: its name can be read there.
             state["program"] = not painted(path, (x, y, w, h)) and title_ocr.shows_whole(
-                path, (x, y, w, h), [app.caption()], WHITELIST)[0]
+                path, bar, ["QV-TICKSPAN"], WHITELIST)[0]
             return state["terminal"] and state["program"]
         try:
             wait_for(seen, what="the program's title over the painted terminal")
