@@ -156,6 +156,8 @@ class KwinWayland(WaylandSession):
     name, title = "kwin-wayland", "KWin, Wayland, virtual"
     native_wayland = True
     dpis = (96, 144)
+    # KWin's own screen locker stays off unless a check needs the screen locked.
+    screen_locker = False
 
     def start_compositor(self):
         # NOTE: Debian's kwin_wayland carries cap_sys_resource, which a container refuses to
@@ -165,8 +167,8 @@ class KwinWayland(WaylandSession):
         env = dict(self.env, KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1",
                    QT_FONT_DPI=str(self.dpi))
         return self.spawn([binary, "--virtual", "--xwayland", "--width", str(SCREEN[0]),
-                           "--height", str(SCREEN[1]), "--socket", self.socket,
-                           "--no-lockscreen"], env=env)
+                           "--height", str(SCREEN[1]), "--socket", self.socket]
+                          + ([] if self.screen_locker else ["--no-lockscreen"]), env=env)
 
     def screenshot(self, path):
         import dbus
