@@ -45,7 +45,8 @@ void MainWindow::controlsCreated() {
 }
 
 void MainWindow::load() {
-    designedWidth_ = loadGeometry(*this, settings_, kMainGeometryKeys);
+    designedWidth_ = loadGeometry(settings_, kMainGeometryKeys, desktopFacts(), mutableGeometry());
+    setGeometry();
     alwaysOnTopBox_->setValue(optionValue(settings_, SettingKey::AlwaysOnTop_TICKBOX));
     autoStartBox_->setValue(optionValue(settings_, SettingKey::AUTOSTART_TICKBOX));
     setCaption(kDisabledTitle);
@@ -79,9 +80,8 @@ void MainWindow::frameChanged() {
     // The caption's room depends on the frame's sides and title bar, known for sure only once
     // the window manager has framed the window.
     if (designedWidth_)
-        setWidth(designSize(*this, kMainGeometryKeys).width);
-    else
-        Window::frameChanged();
+        mutableGeometry().width = designSize(kMainGeometryKeys, desktopFacts()).width;
+    setGeometry();
 }
 
 void MainWindow::keeperTick() {

@@ -15,14 +15,15 @@ class App:
     """One run of the Linux program on a desktop, with the settings folder it is given; with a
     prefix (such as `unshare --time ... --fork`), run by the prefix's command."""
 
-    def __init__(self, desktop, config_home, exe, env=None, prefix=()):
+    def __init__(self, desktop, config_home, exe, env=None, stdout=subprocess.DEVNULL,
+                 prefix=()):
         self.desktop = desktop
         self.config_home = config_home
         self.exe = os.path.realpath(exe)
         self.errors = tempfile.TemporaryFile()
         self.proc = subprocess.Popen([*prefix, exe], env=dict(env or desktop.env,
                                                               XDG_CONFIG_HOME=config_home),
-                                     stdout=subprocess.DEVNULL, stderr=self.errors)
+                                     stdout=stdout, stderr=self.errors)
         self.pid = None if prefix else self.proc.pid
         try:
             self.main = int(wait_for(self._find_main, what="the main window"))
