@@ -153,11 +153,12 @@ class Window {
     // setGeometry().
     TwipsGeometry& mutableGeometry() { return geometry_; }
 
+    // Takes the frame's place from the platform, so that what is saved is where it really is.
+    void takeFramePosition();
+
   private:
     void build();
     void pushCaption();
-    // Takes the frame's place from the platform, so that what is saved is where it really is.
-    void takeFramePosition();
 
     Runtime& runtime_;
     const WindowDesign& design_;
