@@ -159,6 +159,8 @@ class Window {
   private:
     void build();
     void pushCaption();
+    // The least outer width, at `dpi`, that keeps kMinClientWidthPx of client area.
+    int usableWidthPx(int dpi) const;
 
     Runtime& runtime_;
     const WindowDesign& design_;
