@@ -61,6 +61,9 @@ void AboutWindow::autoStartClicked() {
 }
 
 void AboutWindow::okClicked() {
+    // Where the frame is, as the unload's save takes it: both saves name the same place, also
+    // one the window manager chose without telling.
+    takeFramePosition();
     save();
     close();  // unload saves the position once more
 }

@@ -4,6 +4,8 @@
 // And a save on top of x (unreadable lines left out, one key set) gives plain UTF-8 that reads
 // back line for line as the save meant it: that key reads the value set, every other key reads
 // what it read before, and every line kept is of the kind, name, value and section it was.
+// The store's own reads and saves, which scan the bytes (KeyScan), find what the document finds
+// and write the very bytes that the document writes.
 //
 // tests/CMakeLists.txt also builds this file with the ordinary compiler and replays every input
 // in fuzz/seeds through it (fuzz/seed_replay.cpp).
@@ -18,6 +20,7 @@
 #include "platform/posix/ini_document.h"
 
 using qv::posix::ini::Document;
+using qv::posix::ini::KeyScan;
 using qv::posix::ini::Line;
 
 namespace {
@@ -65,9 +68,14 @@ void checkInput(std::string_view input) {
         if (line.kind == Line::Kind::Entry && (size & 1)) key = line.name;
 
     Document saved = doc;
-    saved.dropUnreadable();
+    if (doc.unreadableLines()) saved.dropUnreadable();
     saved.set(section, key, value);
     const std::string out = saved.serialize();
+    const KeyScan scan(input, section, key);
+    check(scan.value() == doc.find(section, key));
+    check(scan.unreadableLines() == doc.unreadableLines());
+    check(scan.firstUnreadableLine() == doc.firstUnreadableLine());
+    check(scan.withValue(value) == out);
     check(qv::posix::ini::isValidUtf8(out));
     const Document reread = Document::parse(out);
     check(reread.unreadableLines() == 0);
@@ -81,6 +89,7 @@ void checkInput(std::string_view input) {
         const auto expected = s == section && line.name == key ? std::optional<std::string>(value)
                                                                : doc.find(s, line.name);
         check(reread.find(s, line.name) == expected);
+        check(KeyScan(input, s, line.name).value() == doc.find(s, line.name));
     }
 }
 

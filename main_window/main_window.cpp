@@ -58,6 +58,7 @@ void MainWindow::load() {
 
 void MainWindow::unload() {
     save();
+    settings_.reportUnsaved();
     // The timers stop with the window.
     keeperTimer_.setEnabled(false);
     for (Timer* t : startupOrder()) t->setEnabled(false);

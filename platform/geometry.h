@@ -47,6 +47,9 @@ struct FrameExtents {
 
 inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kDefaultDpi = 96;  // 15 twips per pixel
+// The least client area width a window keeps, in pixels at 96 DPI: the main window's strip is
+// where a double-click opens the About window, the only way to the options.
+inline constexpr int kMinClientWidthPx = 32;
 
 // A window's outer geometry in twips: its position on the screen, its size with frame and title
 // bar.
@@ -68,6 +71,9 @@ struct DesktopFacts {
     // The least outer width, in pixels at the system DPI, at which the title bar shows the
     // window's widest caption whole; 0 where the design's width is enough.
     int captionFitWidthPx = 0;
+    // The least outer width, in pixels at the system DPI, that leaves a client area wide enough
+    // to double-click in: the frame's sides and kMinClientWidthPx.
+    int usableWidthPx = 0;
 };
 
 // Positions use one scale for the whole desktop (the system DPI), so a saved position means the

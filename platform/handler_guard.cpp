@@ -34,14 +34,14 @@ void HandlerGuard::report(std::string_view entry, std::string_view message) noex
     }
 }
 
-void HandlerGuard::warnOnce(std::string_view line) noexcept {
+void HandlerGuard::warnOnce(std::string_view cause, std::string_view line) noexcept {
     try {
-        auto it = warnings_.find(line);
+        auto it = warnings_.find(cause);
         if (it != warnings_.end()) {
             ++it->second;
             return;
         }
-        warnings_.emplace(std::string(line), 1);
+        warnings_.emplace(std::string(cause), 1);
         emit(std::string(kProgramName) + ": " + std::string(line));
     } catch (...) {
     }
@@ -52,6 +52,7 @@ void HandlerGuard::say(std::string_view line) noexcept {
 }
 
 void HandlerGuard::emit(std::string_view line) noexcept {
+    // A write that fails (no one reads the error stream any more) only loses the message.
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);

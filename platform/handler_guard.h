@@ -35,7 +35,10 @@ class HandlerGuard {
 
     // Reports a problem that is not an error in a handler (a stored value that cannot be used,
     // a save that failed): once per distinct text, to the same places as errors.
-    void warnOnce(std::string_view line) noexcept;
+    void warnOnce(std::string_view line) noexcept { warnOnce(line, line); }
+    // The same, once per distinct cause: `line` is written the first time `cause` is seen, and
+    // further lines of the same cause (the same full disk refusing other keys) are not.
+    void warnOnce(std::string_view cause, std::string_view line) noexcept;
 
     // Writes one line to the error stream and the extra sink, as it stands.
     void say(std::string_view line) noexcept;

@@ -9,6 +9,15 @@ void warnAboutSettings(HandlerGuard& guard, std::string_view what) {
     guard.warnOnce(std::string(kSettingsWarningPrefix).append(what));
 }
 
+void warnAboutSettings(HandlerGuard& guard, std::string_view what, std::string_view cause) {
+    guard.warnOnce(std::string(kSettingsWarningPrefix).append(cause),
+                   std::string(kSettingsWarningPrefix).append(what));
+}
+
+void tellAboutSettings(HandlerGuard& guard, std::string_view what) {
+    guard.say(std::string(kProgramName).append(": ").append(kSettingsWarningPrefix).append(what));
+}
+
 std::string_view withoutExtension(std::string_view fileName) {
     const auto dot = fileName.rfind('.');
     if (dot == std::string_view::npos || dot == 0) return fileName;

@@ -17,6 +17,8 @@ struct SaveResult {
     // The backend has told the person at the desktop already, in words of its own: one message
     // for a store that refuses every key alike.
     bool reported = false;
+    // saveIfHolds() found another text under the key and wrote nothing (ok is false).
+    bool superseded = false;
 };
 
 class SettingsBackend {
@@ -28,6 +30,13 @@ class SettingsBackend {
                                             std::string_view key) = 0;
     virtual SaveResult save(std::string_view application, std::string_view section,
                             std::string_view key, std::string_view value) = 0;
+    // Saves as save() does, but only while the key holds `held` (std::nullopt: absent), which is
+    // checked under the same lock as the write: a save that another copy made meanwhile is never
+    // written over. When the key holds anything else nothing is written, and the result says
+    // `superseded`.
+    virtual SaveResult saveIfHolds(std::string_view application, std::string_view section,
+                                   std::string_view key, std::string_view value,
+                                   const std::optional<std::string>& held) = 0;
 };
 
 // The running executable's file name without directory and extension, taken anew at each call.
@@ -41,6 +50,12 @@ class SectionSource {
 // that cannot be written) through the handler guard: once per distinct text, as
 // "<program>: settings: <what>".
 void warnAboutSettings(HandlerGuard& guard, std::string_view what);
+// The same, once per distinct cause: a read and a save that fail for the same reason, or saves
+// of several keys refused for it, tell it once.
+void warnAboutSettings(HandlerGuard& guard, std::string_view what, std::string_view cause);
+// Tells of a settings event that is news each time it happens (a refused save that went through
+// at last), through the handler guard, as "<program>: settings: <what>".
+void tellAboutSettings(HandlerGuard& guard, std::string_view what);
 
 // A file name without its extension: everything before the last ".", unless that dot is the
 // name's first character ("qv-tickspan.exe" -> "qv-tickspan", ".hidden" stays).

@@ -100,6 +100,7 @@ DesktopFacts Window::desktopFacts() const {
     facts.systemDpi = backend.systemDpi();
     facts.monitors = backend.monitors();
     facts.limitsWindowSize = backend.limitsWindowSize();
+    facts.usableWidthPx = usableWidthPx(facts.systemDpi);
     if (!design_.widestCaption.empty())
         facts.captionFitWidthPx = backend.captionFitWidth(design_.widestCaption);
     return facts;
@@ -117,14 +118,19 @@ PixelRect Window::outerPixels() const {
     r.width = std::max(1, sizeTwipsToPixels(geometry_.width, dpi));
     r.height = std::max(1, sizeTwipsToPixels(geometry_.height, dpi));
     if (peer_) {
-        // The program keeps a strip of client area below the title bar, whatever the platform's
-        // own minimum window size would leave.
+        // The program keeps a strip of client area below the title bar, wide enough to
+        // double-click in, whatever the platform's own minimum window size would leave.
         const FrameExtents f = peer_->frameExtents();
         r.height =
             std::max(r.height, f.top + f.bottom + scaleFrom96(design_.minClientStripPx, dpi));
-        r.width = std::max(r.width, f.left + f.right + 1);
+        r.width = std::max(r.width, usableWidthPx(dpi));
     }
     return r;
+}
+
+int Window::usableWidthPx(int dpi) const {
+    const FrameExtents f = peer_ ? peer_->frameExtents() : FrameExtents{};
+    return f.left + f.right + scaleFrom96(kMinClientWidthPx, dpi);
 }
 
 void Window::setGeometry() {

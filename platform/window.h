@@ -153,11 +153,14 @@ class Window {
     // setGeometry().
     TwipsGeometry& mutableGeometry() { return geometry_; }
 
+    // Takes the frame's place from the platform, so that what is saved is where it really is.
+    void takeFramePosition();
+
   private:
     void build();
     void pushCaption();
-    // Takes the frame's place from the platform, so that what is saved is where it really is.
-    void takeFramePosition();
+    // The least outer width, at `dpi`, that keeps kMinClientWidthPx of client area.
+    int usableWidthPx(int dpi) const;
 
     Runtime& runtime_;
     const WindowDesign& design_;

@@ -1,5 +1,6 @@
 #include "settings/settings_store.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -50,17 +51,25 @@ SettingsStore::SettingsStore(SettingsBackend& backend, const SectionSource& sect
                              HandlerGuard& guard)
     : backend_(backend), section_(section), guard_(guard) {}
 
+std::optional<std::string> SettingsStore::currentText(const std::string& section, SettingKey key) {
+    auto text = backend_.read(kSettingsApplication, section, keyName(key));
+    const auto it = std::find_if(unsaved_.begin(), unsaved_.end(), [&](const Unsaved& u) {
+        return u.key == key && u.section == section;
+    });
+    if (it == unsaved_.end()) return text;
+    if (it->held == text) return it->text;
+    unsaved_.erase(it);  // another copy saved the key since: its save wins
+    return text;
+}
+
 std::string SettingsStore::storedText(SettingKey key) {
-    const std::string section = section_.sectionName();
-    if (auto text = backend_.read(kSettingsApplication, section, keyName(key)))
-        return std::move(*text);
+    if (auto text = currentText(section_.sectionName(), key)) return std::move(*text);
     // The default passes through the same reading as a stored text.
     return defaultText(key);
 }
 
 std::optional<float> SettingsStore::readStoredSingle(SettingKey key, float fallback) {
-    const std::string section = section_.sectionName();
-    const auto text = backend_.read(kSettingsApplication, section, keyName(key));
+    const auto text = currentText(section_.sectionName(), key);
     if (!text) return std::nullopt;
     float value = 0.0f;
     const ReadStatus r = singleReading(*text, value);
@@ -116,11 +125,56 @@ bool SettingsStore::saveInteger16(SettingKey key, std::int16_t value) {
 bool SettingsStore::save(SettingKey key, std::string_view text) {
     const std::string section = section_.sectionName();
     const SaveResult r = backend_.save(kSettingsApplication, section, keyName(key), text);
-    if (r.ok) return true;
-    if (r.reported) return false;
-    warnAboutSettings(guard_, "cannot save " + std::string(keyName(key)) + ": " +
-                                  (r.error.empty() ? std::string("unknown error") : r.error));
+    if (r.ok) {
+        forget(section, key);
+        retryUnsaved();
+        return true;
+    }
+    refused(key, r);
+    remember(section, key, text);
     return false;
+}
+
+void SettingsStore::refused(SettingKey key, const SaveResult& r) {
+    if (r.reported) return;
+    // Once per cause: the keys refused after it for the same one are named at shut-down.
+    const std::string cause = r.error.empty() ? std::string("unknown error") : r.error;
+    warnAboutSettings(guard_, "cannot save " + std::string(keyName(key)) + ": " + cause, cause);
+}
+
+void SettingsStore::remember(const std::string& section, SettingKey key, std::string_view text) {
+    forget(section, key);
+    auto held = backend_.read(kSettingsApplication, section, keyName(key));
+    if (held == text) return;  // the store holds it already: nothing is unsaved
+    unsaved_.push_back({section, key, std::string(text), std::move(held)});
+}
+
+void SettingsStore::forget(const std::string& section, SettingKey key) {
+    std::erase_if(unsaved_, [&](const Unsaved& u) { return u.key == key && u.section == section; });
+}
+
+void SettingsStore::retryUnsaved() {
+    std::string saved;
+    while (!unsaved_.empty()) {
+        const Unsaved& u = unsaved_.front();
+        const SaveResult r =
+            backend_.saveIfHolds(kSettingsApplication, u.section, keyName(u.key), u.text, u.held);
+        if (!r.ok && !r.superseded) {
+            refused(u.key, r);
+            break;  // still refused: tried again after the next save that goes through
+        }
+        if (r.ok) saved.append(saved.empty() ? "" : ", ").append(keyName(u.key));
+        unsaved_.erase(unsaved_.begin());
+    }
+    if (!saved.empty())
+        tellAboutSettings(guard_, saved + " saved now; the store had refused it before");
+}
+
+void SettingsStore::reportUnsaved() {
+    if (unsaved_.empty()) return;
+    std::string keys;
+    for (const Unsaved& u : unsaved_) keys.append(keys.empty() ? "" : ", ").append(keyName(u.key));
+    tellAboutSettings(guard_, "not saved, since the store refused it to the end: " + keys);
 }
 
 }  // namespace qv

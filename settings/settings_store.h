@@ -3,11 +3,18 @@
 // time with the key's conversion. Every read and save takes the section name anew and stands
 // alone; nothing is cached, so copies of the program running at once see each other's saves and
 // the last save of a key wins.
+//
+// A save the store refuses is remembered, with what the store held for the key then: until the
+// store holds anything else (another copy saved the key since), a read of the key answers the
+// remembered text, so the windows show what is in effect. The save is tried again, only while
+// the store still holds that text, after each later save that goes through; at shut-down the
+// keys still unsaved are named.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/handler_guard.h"
 #include "platform/settings_backend.h"
@@ -53,9 +60,27 @@ class SettingsStore {
     bool saveSingle(SettingKey key, float value);
     bool saveInteger16(SettingKey key, std::int16_t value);
 
+    // At shut-down, after the last saves: names the keys whose saves were refused to the end.
+    void reportUnsaved();
+
   private:
+    // A save the store refused, and what it held for the key then.
+    struct Unsaved {
+        std::string section;
+        SettingKey key;
+        std::string text;
+        std::optional<std::string> held;
+    };
+
     // The stored text, or the default as text.
     std::string storedText(SettingKey key);
+    // The stored text, or the remembered one of a refused save while the store holds what it
+    // held then; std::nullopt when the key is absent.
+    std::optional<std::string> currentText(const std::string& section, SettingKey key);
+    void remember(const std::string& section, SettingKey key, std::string_view text);
+    void forget(const std::string& section, SettingKey key);
+    void retryUnsaved();
+    void refused(SettingKey key, const SaveResult& r);
     void rejected(SettingKey key, std::string_view text, ReadStatus why, std::string_view range,
                   std::string_view instead);
     bool save(SettingKey key, std::string_view text);
@@ -63,6 +88,7 @@ class SettingsStore {
     SettingsBackend& backend_;
     const SectionSource& section_;
     HandlerGuard& guard_;
+    std::vector<Unsaved> unsaved_;  // oldest first
 };
 
 }  // namespace qv

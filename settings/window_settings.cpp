@@ -34,13 +34,26 @@ float usablePosition(SettingsStore& settings, SettingKey key, int systemDpi) {
     return fallback;
 }
 
-// A stored size the window can use; std::nullopt when there is none.
-std::optional<float> storedSize(SettingsStore& settings, SettingKey key, int systemDpi,
-                                float designed) {
+// A stored size the window can use, however large; std::nullopt when there is none.
+std::optional<float> storedSize(SettingsStore& settings, SettingKey key, float designed) {
     const auto v = settings.readStoredSingle(key, designed);
-    if (!v || (std::isfinite(*v) && *v > 0.0f && withinPixels(*v, systemDpi))) return v;
+    if (!v || (std::isfinite(*v) && *v > 0.0f)) return v;
     reportUnusable(settings, key, *v, true, designed);
     return std::nullopt;
+}
+
+// A width that would leave no room to double-click in the client area (in the main window, the
+// only way to the options) is raised to the least that does.
+void raiseToUsable(const DesktopFacts& desktop, SettingsStore& settings, SettingKey key,
+                   float& width) {
+    const auto least =
+        static_cast<float>(std::ceil(sizePixelsToTwips(desktop.usableWidthPx, desktop.systemDpi)));
+    if (width >= least) return;
+    std::string line;
+    line.append("setting ").append(keyName(key)).append(" = ").append(singleText(width));
+    line.append(" is too narrow a window to use; using ").append(singleText(least));
+    settings.guard().warnOnce(line);
+    width = least;
 }
 
 // The bounding box of all monitors, in pixels; std::nullopt when the desktop cannot tell.
@@ -59,17 +72,21 @@ std::optional<PixelRect> desktopBounds(const std::vector<Monitor>& monitors) {
 
 // Where the window system takes any size, a stored size beyond the whole desktop would only make
 // it allocate for pixels no one can see: such a size is limited to the desktop, as Windows does
-// by itself. The store keeps what it holds.
+// by itself. However far beyond it lies, it goes the same way: first held to the largest size a
+// window system takes, which is beyond any desktop too. The store keeps what it holds.
 void limitToDesktop(const DesktopFacts& desktop, SettingsStore& settings, const GeometryKeys& keys,
                     TwipsGeometry& geometry) {
+    const TwipsGeometry stored = geometry;
+    const int dpi = desktop.systemDpi;
+    const auto largest = static_cast<float>(sizePixelsToTwips(kMaxPixels, dpi));
+    geometry.width = std::min(geometry.width, largest);
+    geometry.height = std::min(geometry.height, largest);
     if (desktop.limitsWindowSize) return;
     const auto bounds = desktopBounds(desktop.monitors);
     if (!bounds) return;
-    const int dpi = desktop.systemDpi;
     const bool wide = sizeTwipsToPixels(geometry.width, dpi) > bounds->width;
     const bool tall = sizeTwipsToPixels(geometry.height, dpi) > bounds->height;
     if (!wide && !tall) return;
-    const TwipsGeometry stored = geometry;
     if (wide) geometry.width = static_cast<float>(sizePixelsToTwips(bounds->width, dpi));
     if (tall) geometry.height = static_cast<float>(sizePixelsToTwips(bounds->height, dpi));
     std::string line;
@@ -103,9 +120,10 @@ bool loadGeometry(SettingsStore& settings, const GeometryKeys& keys, const Deskt
     geometry.left = usablePosition(settings, keys.left, dpi);
     geometry.top = usablePosition(settings, keys.top, dpi);
     const TwipsSize designed = designSize(keys, desktop);
-    const auto width = storedSize(settings, keys.width, dpi, designed.width);
+    const auto width = storedSize(settings, keys.width, designed.width);
     geometry.width = width.value_or(designed.width);
-    const auto height = storedSize(settings, keys.height, dpi, designed.height);
+    if (width) raiseToUsable(desktop, settings, keys.width, geometry.width);
+    const auto height = storedSize(settings, keys.height, designed.height);
     geometry.height = height.value_or(designed.height);
     if (width || height) limitToDesktop(desktop, settings, keys, geometry);
     return !width;

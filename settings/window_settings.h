@@ -28,11 +28,13 @@ TwipsSize designSize(const GeometryKeys& keys, const DesktopFacts& desktop);
 
 // Reads the four geometry keys in their order, and assigns each, converted, to `geometry`
 // before the next is read. A position the window cannot use (beyond 32767 pixels) gives the
-// key's default; a stored size it cannot use (not positive, beyond 32767 pixels) counts as none
-// and gives the design's size; each is reported once. Then, where the window system does not
-// limit a window's size itself, a stored size larger than the desktop is limited to it (reported
-// once). Nothing reaches the screen: the caller hands the geometry on as a whole. True when the
-// width is the design's, which the window fits again to a frame learnt later.
+// key's default; a stored size that is not positive counts as none and gives the design's size;
+// a stored width too narrow to double-click in is raised to the least usable one; each is
+// reported once. Then a stored size larger than the desktop, however much larger, is limited to
+// it (reported once) where the window system does not limit a window's size itself, and held to
+// the largest size a window system takes where it does. Nothing reaches the screen: the caller
+// hands the geometry on as a whole. True when the width is the design's, which the window fits
+// again to a frame learnt later.
 bool loadGeometry(SettingsStore& settings, const GeometryKeys& keys, const DesktopFacts& desktop,
                   TwipsGeometry& geometry);
 

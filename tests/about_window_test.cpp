@@ -151,6 +151,15 @@ TEST(AboutWindow, OkAndTheCloseCommandSaveItsPosition) {
     d.platform.requestClose(d.about());
     EXPECT_EQ(d.savesOf("ABOUT_Left"), std::vector<std::string>{"3600"});
     EXPECT_EQ(d.savesOf("ABOUT_Top"), std::vector<std::string>{"1800"});
+
+    // Where the window manager put the window without a report the program took: OK's save and
+    // the unload's both name where the frame is.
+    ASSERT_TRUE(d.doubleClickStrip());
+    d.platform.placeUnreported(d.about(), 160, 90);
+    d.store.clearLog();
+    ASSERT_TRUE(d.platform.clickControl(d.about(), "OK_BUTTON"));
+    EXPECT_EQ(d.savesOf("ABOUT_Left"), (std::vector<std::string>{"2400", "2400"}));
+    EXPECT_EQ(d.savesOf("ABOUT_Top"), (std::vector<std::string>{"1350", "1350"}));
 }
 
 TEST(AboutWindow, KeysFollowTheTabOrderAndEnterOrEscapeDoNothing) {

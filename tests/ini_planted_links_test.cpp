@@ -1,6 +1,8 @@
 // Links planted in the settings folder, and folders that others could plant them in: a save
 // never writes through such a link, and never into such a folder; reading goes on.
 
+#include <dlfcn.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -19,6 +21,18 @@ using namespace qv;
 using namespace qv::test;
 using namespace qv::headless;
 namespace fs = std::filesystem;
+
+// Every walk through the user database this program makes starts here: counted, then handed to
+// the C library's own.
+namespace {
+int gUserDatabaseWalks = 0;
+}
+extern "C" void setpwent() {
+    ++gUserDatabaseWalks;
+    using Setpwent = void (*)();
+    static const auto next = reinterpret_cast<Setpwent>(::dlsym(RTLD_NEXT, "setpwent"));
+    if (next) next();
+}
 
 namespace {
 
@@ -41,8 +55,9 @@ class PlantedTest : public IniStoreTest {
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 2.0f));
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Top, 3.0f));
         EXPECT_FALSE(store.saveInteger16(SettingKey::AUTOSTART_TICKBOX, 0));
-        // Reading still works.
-        EXPECT_EQ(store.readSingle(SettingKey::MAIN_Left), 1.0f);
+        // Reading still works: the file holds what it held, while this run reads what it saved.
+        EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "1");
+        EXPECT_EQ(store.readSingle(SettingKey::MAIN_Left), 2.0f);
         reports = said.lines;
         return reports.size();
     }
@@ -121,6 +136,28 @@ TEST_F(PlantedTest, AFolderOfAnotherUserOrOfAGroupWithOthersIsNotSavedInto) {
     ASSERT_EQ(::chown(folder().c_str(), 0, 0), 0);
     IniSettingsBackend backend(guard, options());
     EXPECT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "2").ok);
+}
+
+// Whether a group-writable folder's group has members other than the user may take a walk
+// through the whole user database (the user whose primary group it is counts too): a run takes
+// that walk once for the folder, not at every save.
+TEST_F(PlantedTest, AGroupsMembersAreLookedUpOncePerFolder) {
+    fs::permissions(folder(), fs::perms(0770));
+    const bool othersListed = [&] {
+        struct stat st {};
+        const struct group* g =
+            ::stat(folder().c_str(), &st) == 0 ? ::getgrgid(st.st_gid) : nullptr;
+        const struct passwd* self = ::getpwuid(::geteuid());
+        for (char** m = g ? g->gr_mem : nullptr; m && *m; ++m)
+            if (!self || std::string(self->pw_name) != *m) return true;
+        return false;
+    }();
+    IniSettingsBackend backend(guard, options());
+    const int before = gUserDatabaseWalks;
+    for (int i = 0; i < 3; ++i)
+        backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", std::to_string(i));
+    // Listed members decide it at once; else one walk decides it.
+    EXPECT_EQ(gUserDatabaseWalks - before, othersListed ? 0 : 1);
 }
 
 }  // namespace

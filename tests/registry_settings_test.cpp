@@ -166,6 +166,82 @@ TEST_F(RegistryTest, TheStoreOverTheRegistry) {
     EXPECT_NE(reports[0].find("AlwaysOnTop_TICKBOX is REG_DWORD"), std::string::npos);
 }
 
+// A section whose key refuses new values, as a key whose security denies setting them does, until
+// its owner lifts that.
+class RefusingKey {
+  public:
+    explicit RefusingKey(const std::wstring& subkey) : subkey_(subkey) { set(true); }
+    ~RefusingKey() { set(false); }
+    void lift() { set(false); }
+
+  private:
+    void set(bool refuse) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, subkey_.c_str(), 0, nullptr, 0, WRITE_DAC, nullptr,
+                            &key, nullptr) != ERROR_SUCCESS)
+            return;
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+        alignas(DWORD) BYTE aclBytes[256];
+        auto* acl = reinterpret_cast<ACL*>(aclBytes);
+        InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
+        if (refuse) AddAccessDeniedAce(acl, ACL_REVISION, KEY_SET_VALUE, everyone);
+        AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone);
+        SECURITY_DESCRIPTOR sd;
+        InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd);
+        RegCloseKey(key);
+        FreeSid(everyone);
+    }
+    std::wstring subkey_;
+};
+
+// A save the registry refuses is what this run reads until it is made, once the key lets it; it
+// is never made over a value that another copy set meanwhile.
+TEST_F(RegistryTest, ARefusedSaveIsReadUntilItIsMade) {
+    const std::string section = "refused-" + narrowFromWide(pidText());
+    const std::wstring sectionKey = L"Software\\QV_TKS\\" + wideFromNarrow(section);
+    putRaw(sectionKey, L"AUTOSTART_TICKBOX", REG_SZ, L"1", 2 * sizeof(wchar_t));
+    putRaw(sectionKey, L"ABOUT_Left", REG_SZ, L"1000", 5 * sizeof(wchar_t));
+    FixedSection name(section);
+    {
+        RefusingKey refusing(sectionKey);
+        SettingsStore store(backend, name, guard);
+        ASSERT_FALSE(store.saveInteger16(SettingKey::AUTOSTART_TICKBOX, 0)) << "not refused";
+        EXPECT_FALSE(store.saveSingle(SettingKey::ABOUT_Left, 3000.0f));
+        EXPECT_EQ(store.readInteger16(SettingKey::AUTOSTART_TICKBOX), 0);
+        EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Left), 3000.0f);
+        EXPECT_TRUE(rawText(sectionKey, L"AUTOSTART_TICKBOX") == L"1");
+        ASSERT_EQ(reports.size(), 1u) << "once for the cause";
+        EXPECT_NE(reports[0].find("cannot save AUTOSTART_TICKBOX: cannot open "
+                                  "HKEY_CURRENT_USER\\Software\\QV_TKS\\refused-"),
+                  std::string::npos)
+            << reports[0];
+
+        refusing.lift();
+        RegistrySettingsBackend otherCopy(guard);
+        ASSERT_TRUE(otherCopy.save("QV_TKS", section, "ABOUT_Left", "2000").ok);
+        EXPECT_TRUE(store.saveSingle(SettingKey::MAIN_Left, 5.0f));
+        EXPECT_TRUE(rawText(sectionKey, L"AUTOSTART_TICKBOX") == L"0");
+        EXPECT_TRUE(rawText(sectionKey, L"ABOUT_Left") == L"2000");
+        EXPECT_NE(reports.back().find("AUTOSTART_TICKBOX saved now"), std::string::npos);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, sectionKey.c_str());
+}
+
+// The turn a save takes: a save made only while the value holds a text writes nothing over
+// another.
+TEST_F(RegistryTest, ASaveWhileTheValueHoldsATextLeavesAnotherAlone) {
+    EXPECT_TRUE(backend.saveIfHolds(app, "s", "k", "1", std::nullopt).ok);
+    const SaveResult r = backend.saveIfHolds(app, "s", "k", "2", std::nullopt);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.superseded);
+    EXPECT_TRUE(backend.saveIfHolds(app, "s", "k", "3", "1").ok);
+    EXPECT_EQ(backend.read(app, "s", "k"), "3");
+}
+
 // ------------------------------------------------------------------------ the section name
 
 // Runs a program and returns what it wrote on standard output.

@@ -293,18 +293,67 @@ TEST_F(StoreTest, RejectedTextsGiveTheDefaultAndAreReportedOnce) {
     EXPECT_EQ(reports.size(), 7u);
 }
 
-TEST_F(StoreTest, RefusedSavesFailAndAreReportedOnceEach) {
+// One message per cause, however many keys it refuses; a new cause is news.
+TEST_F(StoreTest, RefusedSavesAreReportedOncePerCause) {
     backend.failSaves("Access is denied.");
     EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 10.0f));
     EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 20.0f));
-    EXPECT_FALSE(store.saveInteger16(SettingKey::AUTOSTART_TICKBOX, 1));
-    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_FALSE(store.saveInteger16(SettingKey::AUTOSTART_TICKBOX, 0));
+    ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0], "qv-tickspan: settings: cannot save MAIN_Left: Access is denied.");
     EXPECT_EQ(backend.size(), 0u);
+    backend.failSaves("No space left on device");
+    EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Top, 10.0f));
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1], "qv-tickspan: settings: cannot save MAIN_Top: No space left on device");
+}
 
+// A refused save is what this run reads until it goes through, and is never written over a save
+// that another copy made meanwhile.
+TEST_F(StoreTest, ARefusedSaveIsReadUntilSavedOrSaidOtherwise) {
+    backend.setRaw("qv-tickspan", "AUTOSTART_TICKBOX", "1");
+    backend.setRaw("qv-tickspan", "ABOUT_Left", "1000");
+    backend.failSaves("Access is denied.");
+    EXPECT_FALSE(store.saveInteger16(SettingKey::AUTOSTART_TICKBOX, 0));
+    EXPECT_FALSE(store.saveSingle(SettingKey::ABOUT_Left, 3000.0f));
+    EXPECT_FALSE(store.saveSingle(SettingKey::ABOUT_Top, 3000.0f));
+    EXPECT_EQ(store.readInteger16(SettingKey::AUTOSTART_TICKBOX), 0);
+    EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Left), 3000.0f);
+    EXPECT_EQ(backend.raw("qv-tickspan", "AUTOSTART_TICKBOX"), "1");
+
+    // Another copy saves two of the keys: its saves win, read at once or not.
+    backend.setRaw("qv-tickspan", "ABOUT_Left", "2000");
+    backend.setRaw("qv-tickspan", "ABOUT_Top", "2000");
+    EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Left), 2000.0f);
+
+    // The cause is gone: the next save that goes through takes the refused one with it.
     backend.failSaves("");
-    EXPECT_TRUE(store.saveSingle(SettingKey::MAIN_Left, 30.0f));
-    EXPECT_EQ(backend.raw("qv-tickspan", "MAIN_Left"), "30");
+    reports.clear();
+    EXPECT_TRUE(store.saveSingle(SettingKey::MAIN_Left, 5.0f));
+    EXPECT_EQ(backend.raw("qv-tickspan", "AUTOSTART_TICKBOX"), "0");
+    EXPECT_EQ(backend.raw("qv-tickspan", "ABOUT_Left"), "2000");
+    EXPECT_EQ(backend.raw("qv-tickspan", "ABOUT_Top"), "2000");
+    EXPECT_EQ(reports, (std::vector<std::string>{"qv-tickspan: settings: AUTOSTART_TICKBOX saved "
+                                                 "now; the store had refused it before"}));
+    EXPECT_TRUE(store.saveSingle(SettingKey::MAIN_Left, 6.0f));
+    store.reportUnsaved();
+    EXPECT_EQ(reports.size(), 1u) << "nothing more to tell";
+}
+
+// At shut-down the keys still refused are named, once; a refused save of what the store holds
+// already leaves nothing unsaved.
+TEST_F(StoreTest, KeysRefusedToTheEndAreNamedAtShutDown) {
+    backend.setRaw("qv-tickspan", "AlwaysOnTop_TICKBOX", "1");
+    backend.failSaves("Access is denied.");
+    EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 10.0f));
+    EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Top, 10.0f));
+    EXPECT_FALSE(store.saveInteger16(SettingKey::AlwaysOnTop_TICKBOX, 1));
+    EXPECT_FALSE(store.saveInteger16(SettingKey::AUTOSTART_TICKBOX, 0));
+    store.reportUnsaved();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1],
+              "qv-tickspan: settings: not saved, since the store refused it to the end: "
+              "MAIN_Left, MAIN_Top, AUTOSTART_TICKBOX");
 }
 
 TEST_F(StoreTest, NonFiniteGeometryIsNeverSaved) {

@@ -121,63 +121,6 @@ TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
     for (const auto& r : reports) EXPECT_NE(r.find("MAIN_"), std::string::npos) << r;
 }
 
-TEST(MainWindowStartUp, AnUnusableSizeIsReportedAsItWasRead) {
-    Desktop d;
-    test::CapturedWarnings warnings(d.guard);
-    const std::vector<std::string>& reports = warnings.lines;
-    d.put("MAIN_Width", "-0.1");
-    d.start();
-    EXPECT_EQ(d.main().width(), 4410.0f);
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].find("MAIN_Width = -0.1 is not a usable window size; using 4410"),
-              std::string::npos)
-        << reports[0];
-}
-
-TEST(MainWindowStartUp, AStoredSizeBeyondTheDesktopIsLimitedToItWhereTheSystemDoesNot) {
-    Desktop d;
-    test::CapturedWarnings warnings(d.guard);
-    // Two monitors side by side, 1920 + 1280 pixels wide, 1080 high at most.
-    std::vector<Monitor> monitors = d.platform.monitors();
-    ASSERT_FALSE(monitors.empty());
-    Monitor second = monitors[0];
-    second.full = {monitors[0].full.x + monitors[0].full.width, 0, 1280, 1024};
-    second.work = second.full;
-    second.primary = false;
-    monitors.push_back(second);
-    d.platform.setMonitors(monitors);
-    const int wide = monitors[0].full.width + 1280;
-    const int high = std::max(monitors[0].full.height, 1024);
-    d.put("MAIN_Width", "490000");
-    d.put("MAIN_Height", "490000");
-    d.put("ABOUT_Height", "490000");
-
-    // Where the window system limits windows itself, the core leaves the size alone.
-    d.start();
-    EXPECT_EQ(d.main().width(), 490000.0f);
-    EXPECT_TRUE(warnings.lines.empty()) << warnings.lines.front();
-    d.program.reset();
-
-    d.platform.setLimitsWindowSize(false);
-    d.start();
-    EXPECT_EQ(d.mainPeer().outer().width, wide);
-    EXPECT_EQ(d.mainPeer().outer().height, high);
-    ASSERT_EQ(warnings.lines.size(), 1u) << "one message for both keys";
-    EXPECT_NE(warnings.lines[0].find("MAIN_Width, MAIN_Height = 490000, 490000 is larger than the "
-                                     "desktop (" +
-                                     std::to_string(wide) + " x " + std::to_string(high)),
-              std::string::npos)
-        << warnings.lines[0];
-    // Only the height of the About window is too large; its width is the design's.
-    ASSERT_TRUE(d.doubleClickStrip());
-    EXPECT_EQ(d.about().width(), 8730.0f);
-    EXPECT_EQ(d.platform.peerOf(d.about())->outer().height, high);
-    EXPECT_EQ(warnings.lines.size(), 2u);
-    // The store keeps what it holds: the program never writes sizes.
-    EXPECT_EQ(d.stored("MAIN_Width"), "490000");
-    EXPECT_TRUE(d.savesOf("MAIN_Height").empty());
-}
-
 TEST(MainWindowShutDown, CloseSavesPositionAndOptions) {
     Desktop d;
     d.start();

@@ -1,6 +1,7 @@
 // The Linux program: the main window on X11 until the user closes it. Command-line arguments
 // are ignored; the settings file is the only configuration.
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -10,6 +11,11 @@
 #include "platform/program_identity.h"
 
 int main() {
+    // NOTE: when the reader of the error stream has gone (a pipe into `head`, a session log that
+    // closed), the first message would raise SIGPIPE and end the program before it saves. Every
+    // write here, the X connection's included, handles its own failure; a message that cannot be
+    // written is only lost.
+    std::signal(SIGPIPE, SIG_IGN);
     qv::HandlerGuard guard;
     try {
         qv::fltk::FltkPlatform platform(guard);

@@ -54,7 +54,7 @@ class HeadlessPlatform : public Backend {
     WindowHandle foregroundWindow() override;
     void setTopmost(WindowHandle window, bool topmost) override;
     std::uint64_t ticksSinceStart() const override { return clock_.ticksSinceStart(); }
-    SettingsBackend& settingsBackend() override { return store_; }
+    SettingsBackend& settingsBackend() override { return *settings_; }
     const SectionSource& executableSection() const override { return section_; }
 
     // Lets `ms` virtual milliseconds pass, delivering every timer tick when it falls due.
@@ -71,6 +71,9 @@ class HeadlessPlatform : public Backend {
 
     // The store, for a test to fill and to read back, and the executable's name.
     MemorySettingsBackend& store() { return store_; }
+    // A program made after this keeps its settings in `settings` instead of memory: the real
+    // settings file, for tests and benchmarks of the program over it.
+    void useSettings(SettingsBackend& settings) { settings_ = &settings; }
     FixedSection& section() { return section_; }
 
     // The desktop.
@@ -119,6 +122,7 @@ class HeadlessPlatform : public Backend {
     VirtualClock clock_;
     Runtime* runtime_ = nullptr;
     MemorySettingsBackend store_;
+    SettingsBackend* settings_ = &store_;
     FixedSection section_;
     HeadlessDesktop desktop_;
     bool limitsWindowSize_ = true;

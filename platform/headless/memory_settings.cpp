@@ -18,6 +18,19 @@ SaveResult MemorySettingsBackend::save(std::string_view application, std::string
     return {};
 }
 
+SaveResult MemorySettingsBackend::saveIfHolds(std::string_view application,
+                                              std::string_view section, std::string_view key,
+                                              std::string_view value,
+                                              const std::optional<std::string>& held) {
+    if (!saveError_.empty() || raw(section, key, application) == held)
+        return save(application, section, key, value);
+    log_.push_back({Op::Save, std::string(section), std::string(key), std::string(value)});
+    SaveResult r;
+    r.ok = false;
+    r.superseded = true;
+    return r;
+}
+
 void MemorySettingsBackend::setRaw(std::string_view section, std::string_view key,
                                    std::string_view value, std::string_view application) {
     values_[Address(application, section, key)] = std::string(value);

@@ -31,6 +31,9 @@ class MemorySettingsBackend : public SettingsBackend {
                                     std::string_view key) override;
     SaveResult save(std::string_view application, std::string_view section, std::string_view key,
                     std::string_view value) override;
+    SaveResult saveIfHolds(std::string_view application, std::string_view section,
+                           std::string_view key, std::string_view value,
+                           const std::optional<std::string>& held) override;
 
     // Stores a text without logging it.
     void setRaw(std::string_view section, std::string_view key, std::string_view value,

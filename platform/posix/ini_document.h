@@ -1,13 +1,11 @@
 #pragma once
-// The Linux settings file in memory: UTF-8 text, "[section]" lines that open a group and
-// "key=value" lines, "; comment" and "# comment" lines. Parsing keeps every byte of every line,
-// so writing the document back gives the very bytes read; a save changes or adds one line and
-// leaves the rest (other programs' sections, unknown keys, comments, blank lines) as it was.
+// The Linux settings file as a list of lines that own their bytes (format: ini_scan.h). Parsing
+// keeps every byte of every line, so writing the document back gives the very bytes read; a save
+// changes or adds one line and leaves the rest (other programs' sections, unknown keys, comments,
+// blank lines) as it was.
 //
-// Names and values go through an escaping so that any byte string survives: "\\" for a
-// backslash, "\xNN" for a byte that would not otherwise survive (see escapeForIni). Unescaped
-// blanks and tabs around a name or value are not part of it, so "key = value" written by hand
-// reads as key "key" and value "value".
+// The store itself reads and saves through ini::KeyScan, which builds nothing per line; this is
+// the same file line by line, for the tests and the fuzz target to hold the scan against.
 
 #include <cstddef>
 #include <optional>
@@ -15,33 +13,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/posix/ini_scan.h"
+
 namespace qv::posix::ini {
 
-enum class Part { Section, Key, Value };
-
-// Escapes `text` for its place in a line. Always escaped: the backslash ("\\"), control bytes and
-// bytes that are not part of valid UTF-8 ("\xNN", upper-case hex), and a blank at either end
-// ("\x20"). A section name also escapes "[" and "]"; a key escapes "=", and "[", ";", "#" or a
-// byte order mark at its start. Everything else, valid UTF-8 beyond ASCII included, stands as it
-// is.
-std::string escapeForIni(std::string_view text, Part part);
-// The inverse: "\\" and "\xNN" (hex in either case) are decoded; any other backslash is kept as
-// it stands, so a hand-written "C:\dir" survives.
-std::string unescapeIni(std::string_view text);
-
-// True when `text` is valid UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
-bool isValidUtf8(std::string_view text);
-
 struct Line {
-    enum class Kind {
-        Blank,
-        Comment,
-        Section,
-        Entry,
-        // Not readable as any of the above: not UTF-8, control bytes, a "[" without its "]", a
-        // line without "=" or with an empty key.
-        Unreadable,
-    };
+    using Kind = LineKind;
     Kind kind = Kind::Blank;
     std::string raw;    // the line's bytes without "\n" (a CRLF line keeps its "\r")
     std::string name;   // Section: the section name; Entry: the key (both unescaped)

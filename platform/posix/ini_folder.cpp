@@ -117,13 +117,24 @@ bool groupHasOthers(gid_t gid, uid_t uid, std::string& groupName) {
 
 }  // namespace
 
-std::string distrustOf(const struct stat& folder) {
+bool GroupMembers::othersIn(const struct stat& folder, uid_t uid, std::string& name) {
+    if (!known_ || known_->device != folder.st_dev || known_->inode != folder.st_ino ||
+        known_->group != folder.st_gid) {
+        Verdict v{folder.st_dev, folder.st_ino, folder.st_gid, false, {}};
+        v.others = groupHasOthers(folder.st_gid, uid, v.name);
+        known_ = std::move(v);
+    }
+    name = known_->name;
+    return known_->others;
+}
+
+std::string distrustOf(const struct stat& folder, GroupMembers& members) {
     const uid_t uid = ::geteuid();
     if (folder.st_uid != uid)
         return "it belongs to another user (uid " + std::to_string(folder.st_uid) + ")";
     if (folder.st_mode & S_IWOTH) return "every user may write to it";
     std::string group;
-    if ((folder.st_mode & S_IWGRP) && groupHasOthers(folder.st_gid, uid, group))
+    if ((folder.st_mode & S_IWGRP) && members.othersIn(folder, uid, group))
         return "its group " + group + " may write to it and has members other than you";
     return {};
 }

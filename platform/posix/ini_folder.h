@@ -28,10 +28,29 @@ int openFolder(int at, const std::string& path, Fd& out);
 // Waits until a rename in the open folder has reached the disk. 0, or the errno of the failure.
 int syncFolder(int folder);
 
+// Whether a folder's group has members other than the user: as listed members, or by having it
+// as their primary group. Decided once per folder and group, since deciding may walk the whole
+// user database (which a directory service can make slow) and saves run on the window's thread.
+class GroupMembers {
+  public:
+    // `name` gets the group's name.
+    bool othersIn(const struct stat& folder, uid_t uid, std::string& name);
+
+  private:
+    struct Verdict {
+        dev_t device;
+        ino_t inode;
+        gid_t group;
+        bool others;
+        std::string name;
+    };
+    std::optional<Verdict> known_;
+};
+
 // Why the folder with this status must not be saved into, or "" when it may: others could plant
 // links in it. It must be the user's own, and no one else may write to it: not every user, nor
 // its group when the group has members other than the user.
-std::string distrustOf(const struct stat& folder);
+std::string distrustOf(const struct stat& folder, GroupMembers& members);
 
 std::string withoutTrailingSlashes(std::string path);
 

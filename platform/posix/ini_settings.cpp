@@ -8,11 +8,12 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <system_error>
 
-#include "platform/posix/ini_document.h"
 #include "platform/posix/ini_folder.h"
 #include "platform/posix/ini_lock.h"
+#include "platform/posix/ini_scan.h"
 #include "platform/posix/posix_file.h"
 #include "platform/program_identity.h"
 
@@ -29,6 +30,14 @@ std::string errorText(int err) {
     return std::generic_category().message(err);
 }
 
+// Why userConfigHome() knows no home folder.
+std::string noHomeFolder() {
+    const char* home = std::getenv("HOME");
+    std::string why = "no home folder is known: ";
+    why += !home ? "HOME is not set" : !*home ? "HOME is empty" : "HOME is not an absolute path";
+    return why + ", and the password database has no absolute home folder for the user";
+}
+
 std::string numberText(std::size_t n) {
     char buf[24];
     return std::string(buf, std::to_chars(buf, buf + sizeof buf, n).ptr);
@@ -36,6 +45,19 @@ std::string numberText(std::size_t n) {
 
 std::string linesText(std::size_t n) {
     return numberText(n) + (n == 1 ? " line" : " lines");
+}
+
+// Why the settings file could not be read, as readWholeFile() says it.
+std::string readErrorText(int err) {
+    if (err == EINVAL) return "it is not a plain file";
+    if (err == EFBIG)
+        return "it is larger than the " + numberText(kMaxFileBytes >> 20) +
+               " MiB a settings file may have";
+    return errorText(err);
+}
+
+std::string cannotRead(const std::string& path, int err) {
+    return "cannot read " + path + ": " + readErrorText(err);
 }
 
 std::string durationText(std::chrono::milliseconds d) {
@@ -62,10 +84,7 @@ std::optional<std::string> IniSettingsBackend::storePath(std::string_view applic
     else
         home = userConfigHome();
     if (!home) {
-        if (why)
-            *why =
-                "no home folder is known (HOME is not set and the user has no entry in "
-                "the password database)";
+        if (why) *why = noHomeFolder();
         return std::nullopt;
     }
     std::string path = *home;
@@ -79,24 +98,26 @@ std::optional<std::string> IniSettingsBackend::read(std::string_view application
                                                     std::string_view key) {
     std::string why;
     const auto path = storePath(application, &why);
+    // Told once per cause: the saves that fail for the same one say nothing more.
     if (!path) {
-        warnAboutSettings(guard_, "cannot read the settings: " + why + "; the defaults apply");
+        warnAboutSettings(guard_, "cannot read the settings: " + why + "; the defaults apply", why);
         return std::nullopt;
     }
     std::string bytes;
     if (const int err = posix::readWholeFile(*path, bytes, kMaxFileBytes)) {
-        if (err != ENOENT)  // no file yet: every key is absent
-            warnAboutSettings(
-                guard_, "cannot read " + *path + ": " + errorText(err) + "; the defaults apply");
+        if (err != ENOENT) {  // no file yet: every key is absent
+            const std::string cause = cannotRead(*path, err);
+            warnAboutSettings(guard_, cause + "; the defaults apply", cause);
+        }
         return std::nullopt;
     }
-    const ini::Document doc = ini::Document::parse(bytes);
-    if (const std::size_t bad = doc.unreadableLines()) {
+    const ini::KeyScan scan(bytes, section, key);
+    if (const std::size_t bad = scan.unreadableLines()) {
         warnAboutSettings(guard_, *path + ": ignoring " + linesText(bad) +
                                       " that cannot be read (the first is line " +
-                                      numberText(doc.firstUnreadableLine()) + ")");
+                                      numberText(scan.firstUnreadableLine()) + ")");
     }
-    return doc.find(section, key);
+    return scan.value();
 }
 
 namespace {
@@ -117,7 +138,7 @@ SaveResult IniSettingsBackend::openTrustedFolder(const std::string& folder, Fd& 
         err = errno;
         return failed("cannot examine the folder " + folder, err);
     }
-    const std::string why = posix::distrustOf(st);
+    const std::string why = posix::distrustOf(st, groupMembers_);
     if (why.empty()) return {};
     const std::string line =
         "not saving into " + folder + ": " + why + " (the settings are still read from it)";
@@ -157,71 +178,30 @@ SaveResult IniSettingsBackend::lock(int folder, const std::string& lockPath, Fd&
     std::uint64_t count = 0;
     int err = injected(IniStep::Lock);
     if (!err) err = lockWithin(held.get(), bound, count);
-    return lockOutcome(err, lockPath, count, sameHungHolder);
+    return lockOutcome(err, lockPath, count);
 }
 
 SaveResult IniSettingsBackend::lockOutcome(int err, const std::string& lockPath,
-                                           std::uint64_t count, bool sameHungHolder) {
+                                           std::uint64_t count) {
     const std::string boundText = durationText(options_.lockTimeout);
+    // The same holder gives the same words, whether this save waited for it or not: one cause.
     if (err == EWOULDBLOCK) {
         hungHolder_ = HungHolder{lockPath, count};
-        return {false, sameHungHolder
-                           ? "another program still holds " + lockPath + " after more than " +
-                                 boundText + " without letting go; the setting was not saved"
-                           : "another program has held " + lockPath + " for more than " +
-                                 boundText + " without letting go; the setting was not saved"};
+        return {false, "another program has held " + lockPath + " for more than " + boundText +
+                           " without letting go"};
     }
     if (err == EBUSY)
         return {false, "other copies of the program kept " + lockPath + " busy for more than " +
-                           boundText + "; the setting was not saved"};
+                           boundText};
     if (err) return failed("cannot lock " + lockPath, err);
     hungHolder_.reset();
     return {};
 }
 
-SaveResult IniSettingsBackend::replace(const StoreFile& file, std::string_view bytes,
-                                       const FileMode& mode, IniStep writeStep) {
-    // Written through a temporary file in the same folder: the rename swaps whole files, so a
-    // crash at any moment leaves the old file or the new one.
-    const std::string temp = file.name + ".tmp";
-    const std::string shownTemp = file.shown + ".tmp";
-    // A temporary left by a holder that died: ours to remove, since we hold the lock. Made
-    // afresh, never through a link planted at its name.
-    ::unlinkat(file.folder, temp.c_str(), 0);
-    Fd fd(retryOnEintr([&] {
-        return ::openat(file.folder, temp.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode.bits);
-    }));
-    if (fd.get() < 0) {
-        const int e = errno;
-        return failed("cannot create " + shownTemp, e);
-    }
-    auto abandon = [&](const std::string& what, int e) {
-        fd.close();
-        ::unlinkat(file.folder, temp.c_str(), 0);
-        return failed(what, e);
-    };
-    // The umask must not narrow an existing file's mode.
-    int e = mode.existing && ::fchmod(fd.get(), mode.bits) != 0 ? errno : 0;
-    if (e) return abandon("cannot set the mode of " + shownTemp, e);
-    e = injected(writeStep);
-    if (!e) e = posix::writeAll(fd.get(), bytes);
-    if (e) return abandon("cannot write " + shownTemp, e);
-    e = injected(IniStep::SyncTemp);
-    if (!e && retryOnEintr([&] { return ::fsync(fd.get()); }) != 0) e = errno;
-    if (!e) e = fd.close();
-    if (e) return abandon("cannot write " + shownTemp, e);
-    e = injected(IniStep::Rename);
-    if (!e && ::renameat(file.folder, temp.c_str(), file.folder, file.name.c_str()) != 0) e = errno;
-    if (e) {
-        ::unlinkat(file.folder, temp.c_str(), 0);
-        return failed("cannot replace " + file.shown, e);
-    }
-    return {};
-}
-
-SaveResult IniSettingsBackend::write(const StoreFile& target, std::string_view section,
-                                     std::string_view key, std::string_view value) {
+SaveResult IniSettingsBackend::write(const StoreFile& target, const std::string& path,
+                                     std::string_view section, std::string_view key,
+                                     std::string_view value,
+                                     const std::optional<std::string>* heldText) {
     // Read under the lock: another copy's save that finished a moment ago is kept.
     std::string old;
     FileMode mode;
@@ -231,31 +211,50 @@ SaveResult IniSettingsBackend::write(const StoreFile& target, std::string_view s
         mode.existing = false;
         old.clear();
     } else if (err) {
-        // What cannot be read must not be written over.
-        return failed("cannot read " + target.shown, err);
+        // What cannot be read must not be written over. Named as a read names it: one cause.
+        return {false, cannotRead(path, err)};
     }
     struct stat st {};
     if (mode.existing && ::fstatat(target.folder, target.name.c_str(), &st, 0) == 0)
         mode.bits = st.st_mode & 07777;
 
-    ini::Document doc = ini::Document::parse(old);
-    if (const std::size_t bad = doc.unreadableLines()) {
-        // Keep the whole file beside it before leaving out what cannot be read.
-        const StoreFile backup{target.folder, target.name + ".bad", target.shown + ".bad"};
-        if (SaveResult r = replace(backup, old, mode, IniStep::WriteBackup); !r.ok) return r;
-        warnAboutSettings(guard_, target.shown + ": leaving out " + linesText(bad) +
-                                      " that cannot be read; the file as it was is kept in " +
-                                      backup.shown);
-        doc.dropUnreadable();
+    const ini::KeyScan scan(old, section, key);
+    if (heldText && scan.value() != *heldText) {
+        SaveResult r;
+        r.ok = false;
+        r.superseded = true;
+        return r;
     }
-    doc.set(section, key, value);
-    const std::string bytes = doc.serialize();
+    if (const std::size_t bad = scan.unreadableLines()) {
+        // Keep the whole file beside it before leaving out what cannot be read.
+        std::string dropped;
+        if (SaveResult r = keepCopy(target, old, mode, dropped); !r.ok) return r;
+        std::string line = target.shown + ": leaving out " + linesText(bad) +
+                           " that cannot be read; the file as it was is kept in " + target.shown +
+                           ".bad";
+        if (!dropped.empty())
+            line += ", and the oldest of the copies kept, " + dropped + ", is gone to make room";
+        warnAboutSettings(guard_, line);
+    }
+    const std::string bytes = scan.withValue(value);
     if (mode.existing && bytes == old) return {};  // already stored: spare the disk
     return replace(target, bytes, mode, IniStep::WriteTemp);
 }
 
 SaveResult IniSettingsBackend::save(std::string_view application, std::string_view section,
                                     std::string_view key, std::string_view value) {
+    return store(application, section, key, value, nullptr);
+}
+
+SaveResult IniSettingsBackend::saveIfHolds(std::string_view application, std::string_view section,
+                                           std::string_view key, std::string_view value,
+                                           const std::optional<std::string>& held) {
+    return store(application, section, key, value, &held);
+}
+
+SaveResult IniSettingsBackend::store(std::string_view application, std::string_view section,
+                                     std::string_view key, std::string_view value,
+                                     const std::optional<std::string>* heldText) {
     if (key.empty()) return {false, "a settings key cannot be empty"};
     std::string why;
     const auto path = storePath(application, &why);
@@ -284,7 +283,7 @@ SaveResult IniSettingsBackend::save(std::string_view application, std::string_vi
     // program looks for it.
     Fd held;
     if (SaveResult r = lock(folderFd.get(), *path + ".lock", held); !r.ok) return r;
-    if (SaveResult r = write(file, section, key, value); !r.ok) return r;
+    if (SaveResult r = write(file, *path, section, key, value, heldText); !r.ok) return r;
     // The next copy may read the file as soon as it is renamed; only this save's own return
     // waits for the folder to reach the disk.
     held.close();

@@ -1,6 +1,6 @@
 #pragma once
 // The Linux settings store: $XDG_CONFIG_HOME/<application>/settings.ini, one "[section]" group
-// per executable name, one "key=value" line per key (see ini_document.h).
+// per executable name, one "key=value" line per key (see ini_scan.h).
 //
 // Reads take no lock: a save never changes the file in place but renames a complete new file
 // over it, so a reader sees the old file or the new one. Saves are read-modify-write of one key
@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/posix/ini_folder.h"
 #include "platform/posix/posix_file.h"
 #include "platform/settings_backend.h"
 
@@ -60,6 +61,9 @@ class IniSettingsBackend : public SettingsBackend {
                                     std::string_view key) override;
     SaveResult save(std::string_view application, std::string_view section, std::string_view key,
                     std::string_view value) override;
+    SaveResult saveIfHolds(std::string_view application, std::string_view section,
+                           std::string_view key, std::string_view value,
+                           const std::optional<std::string>& held) override;
 
     // The settings file of `application`; std::nullopt, with the reason in `why`, when there is
     // no home folder or the name cannot be a folder's.
@@ -85,12 +89,27 @@ class IniSettingsBackend : public SettingsBackend {
     // the file (or its backup) whole.
     SaveResult openTrustedFolder(const std::string& folder, posix::Fd& out);
     SaveResult lock(int folder, const std::string& lockPath, posix::Fd& held);
-    SaveResult lockOutcome(int err, const std::string& lockPath, std::uint64_t count,
-                           bool sameHungHolder);
-    SaveResult write(const StoreFile& target, std::string_view section, std::string_view key,
-                     std::string_view value);
+    SaveResult lockOutcome(int err, const std::string& lockPath, std::uint64_t count);
+    // A save, or with `heldText` one made only while the key holds *heldText.
+    SaveResult store(std::string_view application, std::string_view section, std::string_view key,
+                     std::string_view value, const std::optional<std::string>* heldText);
+    // The file's change under the lock. `path`: settings.ini as messages name it, whether or not
+    // it is a link to `target`.
+    SaveResult write(const StoreFile& target, const std::string& path, std::string_view section,
+                     std::string_view key, std::string_view value,
+                     const std::optional<std::string>* heldText);
+    // Written through a temporary file in the same folder, synced, then renamed over the file:
+    // the rename swaps whole files, so a crash at any moment leaves the old file or the new one.
     SaveResult replace(const StoreFile& file, std::string_view bytes, const FileMode& mode,
                        IniStep writeStep);
+    SaveResult writeTemp(const StoreFile& file, std::string_view bytes, const FileMode& mode,
+                         IniStep writeStep);
+    SaveResult commitTemp(const StoreFile& file);
+    // Keeps `bytes`, the file as it was before a save leaves lines out of it, in "<file>.bad";
+    // earlier copies that differ move on to ".bad.1" ... ".bad.4", and when all five are taken
+    // the oldest goes, named in `dropped`.
+    SaveResult keepCopy(const StoreFile& file, std::string_view bytes, const FileMode& mode,
+                        std::string& dropped);
     int injected(IniStep step) const { return options_.fault ? options_.fault(step) : 0; }
 
     HandlerGuard& guard_;
@@ -101,6 +120,7 @@ class IniSettingsBackend : public SettingsBackend {
         std::uint64_t count = 0;
     };
     std::optional<HungHolder> hungHolder_;
+    posix::GroupMembers groupMembers_;
 };
 
 // The section of the running program: the file name of /proc/self/exe without extension. The

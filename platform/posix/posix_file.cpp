@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace qv::posix {
 
 Fd::~Fd() {
@@ -35,16 +37,20 @@ int readWholeFileAt(int folder, const std::string& path, std::string& out, std::
     if (S_ISDIR(st.st_mode)) return EISDIR;
     if (!S_ISREG(st.st_mode)) return EINVAL;
     if (static_cast<std::size_t>(st.st_size) > maxBytes) return EFBIG;
-    out.clear();
-    out.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
+    // Read straight into `out`, a byte more than the size seen: a file that grows meanwhile shows.
+    std::size_t size = 0;
+    out.resize(static_cast<std::size_t>(st.st_size) + 1);
     for (;;) {
-        const ssize_t n = retryOnEintr([&] { return ::read(fd.get(), buf, sizeof buf); });
+        if (size == out.size()) out.resize(std::min(out.size() * 2, maxBytes + 1));
+        const ssize_t n =
+            retryOnEintr([&] { return ::read(fd.get(), out.data() + size, out.size() - size); });
         if (n < 0) return errno;
-        if (n == 0) return 0;
-        out.append(buf, static_cast<std::size_t>(n));
-        if (out.size() > maxBytes) return EFBIG;
+        if (n == 0) break;
+        size += static_cast<std::size_t>(n);
+        if (size > maxBytes) return EFBIG;
     }
+    out.resize(size);
+    return 0;
 }
 
 int writeAll(int fd, std::string_view bytes) {

@@ -44,6 +44,36 @@ std::string shownPath(const std::wstring& subkey) {
     return "HKEY_CURRENT_USER\\" + narrowFromWide(subkey);
 }
 
+// As long as the settings file's lock on Linux: far beyond a registry write.
+constexpr DWORD kTurnWaitMs = 10000;
+
+// NOTE: the registry has no lock that a save could hold from reading a value to setting it, so
+// copies of the program take turns through a named mutex of their own. A copy that died holding
+// it leaves it abandoned, which the next one takes.
+class SaveTurn {
+  public:
+    explicit SaveTurn(std::string_view application) {
+        const std::wstring name = L"Local\\" + wideFromNarrow(application) + L".settings";
+        mutex_ = CreateMutexW(nullptr, FALSE, name.c_str());
+        if (!mutex_) return;  // no mutex to be had: the save goes on without turns
+        const DWORD r = WaitForSingleObject(mutex_, kTurnWaitMs);
+        held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+        timedOut_ = r == WAIT_TIMEOUT;
+    }
+    ~SaveTurn() {
+        if (held_) ReleaseMutex(mutex_);
+        if (mutex_) CloseHandle(mutex_);
+    }
+    SaveTurn(const SaveTurn&) = delete;
+    SaveTurn& operator=(const SaveTurn&) = delete;
+    bool timedOut() const { return timedOut_; }
+
+  private:
+    HANDLE mutex_ = nullptr;
+    bool held_ = false;
+    bool timedOut_ = false;
+};
+
 }  // namespace
 
 std::optional<std::string> RegistrySettingsBackend::read(std::string_view application,
@@ -90,12 +120,34 @@ std::optional<std::string> RegistrySettingsBackend::read(std::string_view applic
 
 SaveResult RegistrySettingsBackend::save(std::string_view application, std::string_view section,
                                          std::string_view key, std::string_view value) {
+    return store(application, section, key, value, nullptr);
+}
+
+SaveResult RegistrySettingsBackend::saveIfHolds(std::string_view application,
+                                                std::string_view section, std::string_view key,
+                                                std::string_view value,
+                                                const std::optional<std::string>& held) {
+    return store(application, section, key, value, &held);
+}
+
+SaveResult RegistrySettingsBackend::store(std::string_view application, std::string_view section,
+                                          std::string_view key, std::string_view value,
+                                          const std::optional<std::string>* held) {
     const auto subkey = subkeyPath(application, section);
     if (!subkey)
         return {false, std::string(application)
                            .append("\\")
                            .append(section)
                            .append(" cannot name a registry key")};
+    const SaveTurn turn(application);
+    if (turn.timedOut())
+        return {false, "other copies of the program kept the settings busy for more than 10 s"};
+    if (held && read(application, section, key) != *held) {
+        SaveResult r;
+        r.ok = false;
+        r.superseded = true;
+        return r;
+    }
     HKEY handle = nullptr;
     LSTATUS status =
         RegCreateKeyExW(HKEY_CURRENT_USER, subkey->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,

@@ -1,7 +1,9 @@
 #pragma once
 // The Windows settings store: HKEY_CURRENT_USER\Software\<application>\<section>, one REG_SZ
 // value per key, through the wide-character registry functions so that any section name works.
-// Each save sets one value; nothing ever deletes a value or a key.
+// Each save sets one value; nothing ever deletes a value or a key. Copies of the program take
+// turns to save (a named mutex), so that a save made only while a value holds a given text sees
+// the value it sets over.
 
 #include <cstddef>
 #include <memory>
@@ -22,8 +24,13 @@ class RegistrySettingsBackend : public SettingsBackend {
                                     std::string_view key) override;
     SaveResult save(std::string_view application, std::string_view section, std::string_view key,
                     std::string_view value) override;
+    SaveResult saveIfHolds(std::string_view application, std::string_view section,
+                           std::string_view key, std::string_view value,
+                           const std::optional<std::string>& held) override;
 
   private:
+    SaveResult store(std::string_view application, std::string_view section, std::string_view key,
+                     std::string_view value, const std::optional<std::string>* held);
     HandlerGuard& guard_;
 };
 

@@ -16,14 +16,17 @@ class App:
     prefix (such as `unshare --time ... --fork`), run by the prefix's command."""
 
     def __init__(self, desktop, config_home, exe, env=None, stdout=subprocess.DEVNULL,
-                 prefix=()):
+                 prefix=(), stderr=None):
+        """`stderr`: where its error stream goes (a file descriptor); else a file that
+        stderr() reads."""
         self.desktop = desktop
         self.config_home = config_home
         self.exe = os.path.realpath(exe)
         self.errors = tempfile.TemporaryFile()
         self.proc = subprocess.Popen([*prefix, exe], env=dict(env or desktop.env,
                                                               XDG_CONFIG_HOME=config_home),
-                                     stdout=stdout, stderr=self.errors)
+                                     stdout=stdout,
+                                     stderr=self.errors if stderr is None else stderr)
         self.pid = None if prefix else self.proc.pid
         try:
             self.main = int(wait_for(self._find_main, what="the main window"))

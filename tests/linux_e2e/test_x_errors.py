@@ -88,6 +88,26 @@ class OversizedTest(DesktopTest):
                          "the store keeps what it holds")
 
 
+    def test_a_width_far_beyond_the_desktop_and_one_too_narrow_to_use(self):
+        d = self.desktop
+        write_store(self.config, SECTION, {"MAIN_Width": "1", "ABOUT_Width": "3.0e38"})
+        app = self.start()
+        self.assertGreaterEqual(d.client_rect(app.main)[2], 32, "a strip to double-click in")
+        about = app.open_about()
+        self.assertIn("IsViewable", d.x("xwininfo", "-id", str(about)))
+        self.assertLessEqual(d.outer_rect(about)[2], SCREEN[0])
+        errors = app.stderr()
+        self.assertEqual(errors.count("MAIN_Width = 1 is too narrow a window to use"), 1, errors)
+        self.assertEqual(errors.count("ABOUT_Width, ABOUT_Height = 3E+38, 2415 is larger than "
+                                      "the desktop"), 1, errors)
+        d.close_window(about)
+        wait_for(lambda: app.about() is None, what="the About window gone")
+        self.close_main(app)
+        store = self.store()
+        self.assertEqual((store["MAIN_Width"], store["ABOUT_Width"]), ("1", "3.0e38"),
+                         "the store keeps what it holds")
+
+
 class PlacementTest(DesktopTest):
     def test_a_place_the_window_manager_overrides_then_an_early_move(self):
         d = self.desktop
