@@ -9,40 +9,20 @@
 // Prints a Markdown table; bench/settings-file runs it and keeps the table.
 
 #include <algorithm>
-#include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/program.h"
+#include "bench/bench_support.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/posix/ini_settings.h"
-
-namespace {
-std::atomic<std::size_t> gAllocations{0};
-}
-
-void* operator new(std::size_t n) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-// NOLINTBEGIN: the pair replaces the global allocator for counting
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-// NOLINTEND
 
 namespace {
 
@@ -82,12 +62,12 @@ struct Sample {
 // Runs `step` and measures it.
 template <class F>
 Sample timed(F&& step) {
-    const std::size_t before = gAllocations.load();
+    const std::size_t before = qv::bench::allocations();
     const auto start = std::chrono::steady_clock::now();
     step();
     const auto end = std::chrono::steady_clock::now();
     return {std::chrono::duration<double, std::milli>(end - start).count(),
-            gAllocations.load() - before};
+            qv::bench::allocations() - before};
 }
 
 struct Run {
@@ -138,18 +118,6 @@ std::string figure(const std::vector<double>& ms) {
     return buf;
 }
 
-int wholeArgument(const char* text, int fallback) {
-    if (!text) return fallback;
-    int n = 0;
-    const std::string_view s(text);
-    const auto r = std::from_chars(s.data(), s.data() + s.size(), n);
-    if (r.ec != std::errc() || r.ptr != s.data() + s.size() || n <= 0) {
-        std::fprintf(stderr, "settings-file-bench: not a positive whole number: %s\n", text);
-        std::exit(2);
-    }
-    return n;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,7 +126,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    const int runs = wholeArgument(argc > 2 ? argv[2] : nullptr, 5);
+    const int runs =
+        qv::bench::wholeArgument("settings-file-bench", argc > 2 ? argv[2] : nullptr, 5);
     bool allOk = true;
     std::printf(
         "| settings.ini | start-up | opening the About window | one save | heap "

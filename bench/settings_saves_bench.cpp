@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "platform/handler_guard.h"
 #include "platform/posix/ini_document.h"
 #include "platform/posix/ini_settings.h"
@@ -28,18 +28,6 @@
 #include "platform/program_identity.h"
 
 namespace {
-
-int wholeArgument(const char* text, int fallback) {
-    if (!text) return fallback;
-    int n = 0;
-    const std::string_view s(text);
-    const auto r = std::from_chars(s.data(), s.data() + s.size(), n);
-    if (r.ec != std::errc() || r.ptr != s.data() + s.size() || n <= 0) {
-        std::fprintf(stderr, "settings-saves-bench: not a positive whole number: %s\n", text);
-        std::exit(2);
-    }
-    return n;
-}
 
 std::string keyOf(int process, int save) {
     std::string key = "p";
@@ -169,8 +157,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    const int processes = wholeArgument(argc > 2 ? argv[2] : nullptr, 8);
-    const int saves = wholeArgument(argc > 3 ? argv[3] : nullptr, 200);
+    const int processes =
+        qv::bench::wholeArgument("settings-saves-bench", argc > 2 ? argv[2] : nullptr, 8);
+    const int saves =
+        qv::bench::wholeArgument("settings-saves-bench", argc > 3 ? argv[3] : nullptr, 200);
 
     Copies copies;
     if (!startCopies(folder, processes, saves, copies)) return 2;
