@@ -19,6 +19,8 @@
 
 #include "platform/fltk/embedded_icons.h"
 #include "platform/fltk/fltk_window.h"
+#include "platform/fltk/screen_sources.h"
+#include "platform/fltk/session_screen.h"
 #include "platform/fltk/x11_desktop.h"
 #include "platform/fltk/x11_errors.h"
 #include "platform/fltk/x11_screen.h"
@@ -90,6 +92,10 @@ FltkPlatform::FltkPlatform()
     }
     loadIcons();
     screen_ = std::make_unique<x11::ScreenWatch>(display_);
+    sources_ = std::make_unique<fltk::ScreenSources>();
+    session_ = std::make_unique<fltk::SessionScreenWatch>(
+        *sources_, [this] { reportScreen(); },
+        [](std::string_view line) { HandlerGuard::instance().warnOnce(line); });
     Fl::add_system_handler(onSystemEvent, this);
     // NOTE: a timeout that FLTK arms from inside a timeout callback starts early by however
     // late that callback ran (FLTK catches up), which would wake the program before anything is
@@ -138,7 +144,8 @@ void FltkPlatform::connect(Runtime& runtime) {
 }
 
 void FltkPlatform::reportScreen() {
-    const bool visible = screen_->visible();
+    sources_->setXVisible(screen_->visible());
+    const bool visible = sources_->visible();
     if (visible == screenVisible_) return;
     screenVisible_ = visible;
     if (runtime_) input::screenVisibility(*runtime_, visible);

@@ -20,6 +20,10 @@ class FltkWindow;
 namespace x11 {
 class ScreenWatch;
 }
+namespace fltk {
+class ScreenSources;
+class SessionScreenWatch;
+}  // namespace fltk
 
 class FltkPlatform : public Backend {
   public:
@@ -31,7 +35,8 @@ class FltkPlatform : public Backend {
 
     // Start-up and the event loop. Connecting also turns termination signals (SIGTERM, SIGHUP,
     // SIGINT) and the loss of the X server into the end of the session, and starts reporting
-    // whether the screen is visible (screen saver, monitors' power).
+    // whether the screen is visible (screen saver, monitors' power, and the session's lock,
+    // screen savers and monitor power on D-Bus).
     void connect(Runtime& runtime) override;
     void disconnect() override { runtime_ = nullptr; }
     void runLoop() override;
@@ -99,6 +104,8 @@ class FltkPlatform : public Backend {
     int signalPipe_[2] = {-1, -1};
     int wakeFd_ = -1;  // timerfd
     std::unique_ptr<x11::ScreenWatch> screen_;
+    std::unique_ptr<fltk::ScreenSources> sources_;
+    std::unique_ptr<fltk::SessionScreenWatch> session_;
     bool screenVisible_ = true;  // as last reported
     std::optional<std::int64_t> powerReadMs_;
 };
