@@ -4,10 +4,10 @@
 QV_PACKAGES="cmake ninja-build make g++ git googletest libgtest-dev libbenchmark-dev locales
   g++-mingw-w64-x86-64-posix wine wine64
   libfltk1.3-dev libx11-dev libxrandr-dev libxinerama-dev libxft-dev libfontconfig-dev
-  libxss-dev libxext-dev fonts-liberation fonts-dejavu-core
+  libxss-dev libxext-dev libsystemd-dev fonts-liberation fonts-dejavu-core
   xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils imagemagick python3 python3-xlib dpkg-dev
   lintian appstream desktop-file-utils
-  xfwm4 icewm dbus-x11 dbus-daemon tesseract-ocr tesseract-ocr-eng
+  xfwm4 icewm dbus-x11 dbus-daemon python3-dbus python3-gi tesseract-ocr tesseract-ocr-eng
   clang libclang-rt-14-dev"
 
 qv_missing_packages() {

@@ -100,7 +100,8 @@ std::optional<bool> readHiddenVariant(sd_bus_message* m, const Spec& spec) {
 bool readChanged(sd_bus_message* m, const Spec& spec, std::optional<bool>& hidden,
                  bool& invalidated) {
     const char* interface = nullptr;
-    if (sd_bus_message_read_basic(m, 's', &interface) <= 0 ||
+    if (!sd_bus_message_has_signature(m, "sa{sv}as") ||
+        sd_bus_message_read_basic(m, 's', &interface) <= 0 ||
         std::strcmp(interface, spec.interface) != 0)
         return false;
     if (sd_bus_message_enter_container(m, 'a', "{sv}") <= 0) return false;
@@ -258,7 +259,9 @@ int SessionScreenWatch::onOwnerChanged(sd_bus_message* m, void* data, sd_bus_err
         const char* former = nullptr;
         const char* owner = nullptr;
         // Only the bus itself speaks for names: anyone may send a signal of this form.
-        if (!fromDaemon(m) || sd_bus_message_read(m, "sss", &name, &former, &owner) < 0) return;
+        if (!fromDaemon(m) || !sd_bus_message_has_signature(m, "sss") ||
+            sd_bus_message_read(m, "sss", &name, &former, &owner) < 0)
+            return;
         if (std::strcmp(name, w.spec->name) == 0) w.watch->adopt(w, owner);
     });
 }
@@ -270,7 +273,8 @@ int SessionScreenWatch::onNameOwner(sd_bus_message* m, void* data, sd_bus_error*
         const char* owner = nullptr;
         // An error is a name nobody owns yet: its owner is announced when it comes.
         if (sd_bus_message_is_method_error(m, nullptr) || !fromDaemon(m) ||
-            sd_bus_message_read(m, "s", &owner) < 0 || owner[0] != ':')
+            !sd_bus_message_has_signature(m, "s") || sd_bus_message_read(m, "s", &owner) < 0 ||
+            owner[0] != ':')
             return;
         w.watch->adopt(w, owner);
     });
@@ -284,7 +288,8 @@ int SessionScreenWatch::onLoginSession(sd_bus_message* m, void* data, sd_bus_err
         const char* sender = sd_bus_message_get_sender(m);
         if (!sender || self.sources_.owner(w.spec->id) != sender) return;
         const char* path = nullptr;
-        if (sd_bus_message_is_method_error(m, nullptr) || sd_bus_message_read(m, "o", &path) < 0) {
+        if (sd_bus_message_is_method_error(m, nullptr) || !sd_bus_message_has_signature(m, "o") ||
+            sd_bus_message_read(m, "o", &path) < 0) {
             // XDG_SESSION_ID may name a session that has ended: ask by process instead. A
             // process in no session has no lock to follow.
             if (w.triedSessionId) self.findLoginSession(w, true);
@@ -301,7 +306,9 @@ int SessionScreenWatch::onState(sd_bus_message* m, void* data, sd_bus_error*) no
         w.call.reset();
         SessionScreenWatch& self = *w.watch;
         const char* sender = sd_bus_message_get_sender(m);
-        if (sender && !sd_bus_message_is_method_error(m, nullptr)) {
+        const char signature[2] = {w.spec->property ? 'v' : w.spec->type, '\0'};
+        if (sender && !sd_bus_message_is_method_error(m, nullptr) &&
+            sd_bus_message_has_signature(m, signature)) {
             const std::optional<bool> hidden =
                 w.spec->property ? readHiddenVariant(m, *w.spec) : readHidden(m, *w.spec);
             if (hidden) self.sources_.report(w.spec->id, sender, *hidden);
@@ -317,7 +324,7 @@ int SessionScreenWatch::onActiveChanged(sd_bus_message* m, void* data, sd_bus_er
     auto& w = *static_cast<Watched*>(data);
     return guarded([&] {
         const char* sender = sd_bus_message_get_sender(m);
-        if (!sender) return;
+        if (!sender || !sd_bus_message_has_signature(m, "b")) return;
         if (const std::optional<bool> hidden = readHidden(m, *w.spec))
             w.watch->sources_.report(w.spec->id, sender, *hidden);
     });
