@@ -84,11 +84,10 @@ class PrivateBus:
             self._client = dbus.bus.BusConnection(self.address)
         return self._client
 
-    def call(self, name, path, interface, method, *args, signature=None):
-        import dbus
+    def call(self, name, path, interface, method, *args, signature=None, timeout=NET_S):
         proxy = self.client.get_object(name, path, introspect=False)
-        return proxy.get_dbus_method(method, interface)(*args, **(
-            {"signature": signature} if signature else {}))
+        options = {"signature": signature} if signature else {}
+        return proxy.get_dbus_method(method, interface)(*args, timeout=timeout, **options)
 
     def owner_of_pid(self, pid):
         """The unique name of the connection that process `pid` holds on this bus."""
@@ -183,11 +182,11 @@ class StandInSession:
         else:
             bus.call(name, path, interface, method, dbus.Boolean(hidden))
 
-    def control(self, source, method, *args, signature=None):
+    def control(self, source, method, *args, signature=None, timeout=NET_S):
         """A call of the stand-in's own test interface (Flood, Malformed)."""
         _, name, path, _, _ = SOURCES[source]
         return self.bus_of(source).call(name, path, "org.qvtks.StandIn", method, *args,
-                                        signature=signature)
+                                        signature=signature, timeout=timeout)
 
     def close(self):
         for bus in (self.session, self.system):

@@ -12,7 +12,7 @@ state's getter answer with a value of the wrong type. It prints "ready" once it 
 
 Besides, on the same object, org.qvtks.StandIn drives what no real service does on request:
 Flood(count, per_second, last) sends `count` changes, hidden and visible by turns, the last one
-`last`, at `per_second`; Malformed() sends signals of the service's own names with wrong
+`last`, at `per_second`, and answers with the seconds it took; Malformed() sends signals of the service's own names with wrong
 arguments."""
 
 import sys
@@ -82,6 +82,7 @@ class Service:
                     time.sleep(ahead)
         self.value = self.hidden_value(bool(last))
         self.bus.flush()
+        return time.monotonic() - start
 
     def malformed(self):
         path = self.paths[0]
@@ -107,9 +108,9 @@ def make_object(service):
     iface = service.interface
 
     class StandIn(dbus.service.Object):
-        @dbus.service.method(CONTROL, in_signature="uub")
+        @dbus.service.method(CONTROL, in_signature="uub", out_signature="d")
         def Flood(self, count, per_second, last):
-            GLib.idle_add(lambda: service.flood(count, per_second, last) and False)
+            return service.flood(count, per_second, last)
 
         @dbus.service.method(CONTROL)
         def Malformed(self):

@@ -182,7 +182,8 @@ class SessionFaultsTest(SessionTest):
             self.buses.control(source, "Malformed")
         self.blink("mutter")
         self.assert_awake(app)
-        # Floods of changes that end hidden, then visible: 10 000 a second, 2 s each.
+        # Floods of changes that end hidden, then visible: 10 000 a second, 2 s each, and each
+        # over when its call returns.
         self.buses.control("login1", "Flood", 20000, 10000, True, signature="uub")
         self.assert_resting(app)
         self.buses.control("mutter", "Flood", 20000, 10000, False, signature="uub")

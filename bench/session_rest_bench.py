@@ -1,0 +1,323 @@
+#!/usr/bin/python3
+"""The Linux program while the desktop session says nobody sees the screen; run through
+bench/session-rest, which installs and builds first.
+
+For each desktop and state: the program's wake-ups a second and CPU, beside conky's, on Xvfb +
+openbox (screen on, X screen saver; the build before the session's signals were heard too, when
+given), on private buses with the stand-in services of tests/desktop/buses.py (logind locked,
+the freedesktop and GNOME screen savers active, mutter's monitors off), and on a real mutter
+(Wayland, headless, the program through XWayland) with its monitors on and off. Then how soon the
+caption is current after each of many unlocks, and the program's CPU and memory while a service
+floods it with signals. Writes bench/results/desktop-rest.md and desktop-rest.json.
+"""
+
+import argparse
+import glob
+import json
+import os
+import re
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+BENCH = Path(__file__).resolve().parent
+sys.path.insert(0, str(BENCH))
+import desktop_bench as db  # noqa: E402  (desktops, subjects, sampling and the title watcher)
+from desktop.buses import PrivateBus, StandInSession, no_buses  # noqa: E402
+from desktop.xserver import stop, wait_for  # noqa: E402
+
+RESULTS = db.RESULTS
+DEFAULT_BEFORE = db.ROOT / "build" / "before" / "qv-tickspan"
+STANDIN_STATES = [
+    ("login1", "stand-in logind (system bus)", "locked: LockedHint"),
+    ("freedesktop", "stand-in KDE: org.freedesktop.ScreenSaver", "screen saver active"),
+    ("gnome", "stand-in GNOME: org.gnome.ScreenSaver", "shield up: Active"),
+    ("mutter", "stand-in mutter: DisplayConfig", "monitors off: PowerSaveMode 3"),
+]
+X11 = "X11: Xvfb + openbox"
+MUTTER = "mutter 43, Wayland headless (XWayland)"
+
+
+def subjects(before):
+    linux, conky = db.subjects(True)[0], db.subjects(True)[1]
+    out = [dict(linux, label="qv-tickspan")]
+    if before:
+        out.append(dict(linux, name="before", label="qv-tickspan before",
+                        argv=lambda wd: [str(before)]))
+    return out + [dict(conky, label="conky")]
+
+
+def wake_ups(pid, seconds):
+    start = db.voluntary_switches(pid)
+    time.sleep(seconds)
+    return (db.voluntary_switches(pid) - start) / seconds
+
+
+def measure_state(desk, subject, hide, seconds, warmup):
+    """Wake-ups a second and CPU of `subject` over `seconds`, once `hide` has had its effect
+    (a second and a half after it), and the screen shown again afterwards."""
+    with db.running(desk, subject, warmup, "-rest") as (tag, _watcher):
+        hide(True)
+        try:
+            time.sleep(1.5)
+            before = db.sample(tag)
+            t0 = time.monotonic()
+            time.sleep(seconds)
+            after = db.sample(tag)
+            elapsed = time.monotonic() - t0
+        finally:
+            hide(False)
+    return db.usage(before, after, elapsed)
+
+
+class MutterDesktop:
+    """mutter as a Wayland compositor, headless with one virtual monitor, on a session bus of
+    its own; X11 programs run on its XWayland."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="qv-mutter-")
+        run = os.path.join(self.root, "run")
+        os.makedirs(run, mode=0o700)
+        self.bus = PrivateBus(self.root, "session")
+        base = no_buses(os.environ, self.root)
+        base.pop("DISPLAY", None)
+        base.pop("WAYLAND_DISPLAY", None)
+        base.update(XDG_RUNTIME_DIR=run, DBUS_SESSION_BUS_ADDRESS=self.bus.address,
+                    HOME=self.root)
+        self.log = open(os.path.join(self.root, "mutter.log"), "w+")
+        self.proc = subprocess.Popen(
+            ["mutter", "--wayland", "--headless", "--virtual-monitor", "1920x1080",
+             "--wayland-display", f"qv-rest-{os.getpid()}"],
+            env=base, stdout=self.log, stderr=subprocess.STDOUT)
+        try:
+            self.name = wait_for(self._public_display, what="mutter's X display")
+            auth = wait_for(lambda: glob.glob(os.path.join(run, ".mutter-Xwaylandauth.*")),
+                            what="mutter's X authority")[0]
+        except BaseException:
+            self.close()
+            raise
+        self.env = dict(base, DISPLAY=self.name, XAUTHORITY=auth)
+        # python-xlib, for the watcher, takes the authority from this process's environment.
+        os.environ["XAUTHORITY"] = auth
+        # NOTE: python-xlib 0.33 fails to open a display whose RANDR events are numbered as
+        # XWayland numbers them; the watcher needs no RANDR.
+        import Xlib.ext
+        Xlib.ext.__extensions__ = [e for e in Xlib.ext.__extensions__ if e[0] != "RANDR"]
+
+    def _public_display(self):
+        if self.proc.poll() is not None:
+            raise AssertionError(f"mutter ended with {self.proc.returncode}")
+        self.log.seek(0)
+        m = re.search(r"Using public X11 display (:\d+)", self.log.read())
+        return m and m.group(1)
+
+    def power(self, off):
+        import dbus
+        self.bus.call("org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayConfig",
+                      "org.freedesktop.DBus.Properties", "Set", "org.gnome.Mutter.DisplayConfig",
+                      "PowerSaveMode", dbus.Int32(3 if off else 0), signature="ssv")
+
+    def close(self):
+        stop(self.proc)
+        self.bus.close()
+        self.log.close()
+        os.environ.pop("XAUTHORITY", None)
+
+
+def rest_rows(args):
+    """{(desktop, state): {subject label: usage}} for every desktop and state measured."""
+    rows = {}
+
+    def add(desktop, state, desk, subject, hide):
+        print(f"{desktop}, {state}: {subject['label']}", file=sys.stderr)
+        rows.setdefault((desktop, state), {}).setdefault(subject["label"], []).append(
+            measure_state(desk, subject, hide, args.seconds, args.warmup))
+
+    nothing = lambda hidden: None  # noqa: E731
+    for _ in range(args.runs):
+        with db.quiet_desktop() as desk:
+            saver = lambda hidden: db.xset(desk, "activate" if hidden else "reset")  # noqa
+            for s in subjects(args.before):
+                add(X11, "screen on", desk, s, nothing)
+                add(X11, "X screen saver active", desk, s, saver)
+            for source, desktop, state in STANDIN_STATES:
+                with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
+                    buses = StandInSession(root)
+                    try:
+                        buses.start(source)
+                        env = buses.env({})
+                        for s in subjects(None):
+                            add(desktop, state, desk, dict(s, env=env),
+                                lambda hidden: buses.hide(source, hidden))
+                    finally:
+                        buses.close()
+        if not args.skip_mutter:
+            mutter = MutterDesktop()
+            try:
+                for s in subjects(None):
+                    add(MUTTER, "screen on", mutter, s, nothing)
+                    add(MUTTER, "monitors off: PowerSaveMode 3", mutter, s, mutter.power)
+            finally:
+                mutter.close()
+    return {key: {label: {k: statistics.median(u[k] for u in runs) for k in runs[0]}
+                  for label, runs in by_subject.items()} for key, by_subject in rows.items()}
+
+
+def unlock_latencies(desk, env, hide, count):
+    """Milliseconds from each unlock to the first title the X server shows after it, and how
+    many of those titles showed the second then current."""
+    lags, current = [], 0
+    subject = dict(db.subjects(True)[0], env=env)
+    with db.running(desk, subject, 1.0, "-unlock") as (_tag, watcher):
+        for _ in range(count):
+            hide(True)
+            time.sleep(1.5)
+            seen = len(watcher.events)
+            t0 = db.boottime()
+            hide(False)
+            event = wait_for(lambda: next((e for e in watcher.events[seen:] if e[2]), None),
+                             what="the title after the unlock")
+            lags.append((event[0] - t0) * 1000.0)
+            m = db.TITLE_RE.match(event[2])
+            d, h, mi, s = map(int, m.groups())
+            current += ((d * 24 + h) * 60 + mi) * 60 + s == int(event[0])
+            time.sleep(0.3)
+    return lags, current
+
+
+def private_kib(pid):
+    return db.memory_kib(pid)[1]
+
+
+def peak_kib(pid):
+    with open(f"/proc/{pid}/status") as f:
+        return int(next(line for line in f if line.startswith("VmHWM:")).split()[1])
+
+
+def flood(desk, source, count, per_second):
+    """A stand-in that floods the program with changes of its state, ending visible and then
+    hidden: the program's CPU and wake-ups during the first flood, its memory before and after
+    both, and whether it was awake and resting as the floods last said."""
+    with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
+        buses = StandInSession(root)
+        try:
+            buses.start(source)
+            subject = dict(db.subjects(True)[0], env=buses.env({}))
+            with db.running(desk, subject, 2.0, "-flood") as (tag, _watcher):
+                pid = min(db.tagged_pids(tag))
+                memory = [private_kib(pid)]
+                before = db.sample(tag)
+                t0 = time.monotonic()
+                took = buses.control(source, "Flood", count, per_second, False,
+                                     signature="uub", timeout=count / per_second * 3 + 30)
+                after = db.sample(tag)
+                elapsed = time.monotonic() - t0
+                awake = wake_ups(pid, 2.0)
+                buses.control(source, "Flood", count, per_second, True, signature="uub",
+                              timeout=count / per_second * 3 + 30)
+                time.sleep(1.5)
+                resting = wake_ups(pid, 3.0)
+                memory += [private_kib(pid), peak_kib(pid)]
+        finally:
+            buses.close()
+    return {"source": source, "signals": count, "sent_per_s": count / took,
+            **db.usage(before, after, elapsed), "private_kib_before": memory[0],
+            "private_kib_after": memory[1], "peak_rss_kib": memory[2],
+            "wake_ups_after_visible": awake, "wake_ups_after_hidden": resting}
+
+
+REST_COLUMNS = [("switches_per_s", "wake-ups/s", "{:.2f}"),
+                ("cpu_sched_percent", "CPU, % of a core", "{:.3f}")]
+
+
+def rest_table(rows):
+    labels = []
+    for by_subject in rows.values():
+        labels += [label for label in by_subject if label not in labels]
+    head = "| desktop | state | " + " | ".join(
+        f"{label} {title}" for label in labels for _, title, _ in REST_COLUMNS) + " |"
+    table = [head, "|---|---|" + "---|" * (len(labels) * len(REST_COLUMNS))]
+    for (desktop, state), by_subject in rows.items():
+        cells = [fmt.format(by_subject[label][key]) if label in by_subject else "–"
+                 for label in labels for key, _, fmt in REST_COLUMNS]
+        table.append(f"| {desktop} | {state} | " + " | ".join(cells) + " |")
+    return table
+
+
+def write_results(args, rows, latency, floods):
+    RESULTS.mkdir(parents=True, exist_ok=True)
+    (RESULTS / "desktop-rest.json").write_text(json.dumps(
+        {"rows": [{"desktop": d, "state": s, "subjects": v} for (d, s), v in rows.items()],
+         "unlocks": latency, "floods": floods, "seconds": args.seconds, "runs": args.runs},
+        indent=2))
+    lines = [f"While the session says nobody sees the screen: medians of {args.runs} runs of "
+             f"{args.seconds} s each, measured from 1.5 s after the screen was hidden; 2-core "
+             f"machine. Wake-ups are voluntary context switches (/proc/PID/status), CPU the "
+             f"scheduler's run time (/proc/PID/schedstat). The program has Always On Top ticked, "
+             f"as it first starts. Stand-ins: private session and system buses "
+             f"(dbus-daemon) with the services of tests/desktop/buses.py.", "",
+             *rest_table(rows), ""]
+    all_lags = [x for lags, _ in latency.values() for x in lags]
+    if all_lags:
+        current = sum(c for _, c in latency.values())
+        lines.append(f"- From unlocking to the first title the X server shows: p99 "
+                     f"{db.percentile(all_lags, 99):.1f} ms, median "
+                     f"{statistics.median(all_lags):.1f} ms, longest {max(all_lags):.1f} ms over "
+                     f"{len(all_lags)} unlocks ({', '.join(f'{len(v[0])} {k}' for k, v in latency.items())}); "
+                     f"{current} of them showed the second then current.")
+    for f in floods:
+        lines.append(
+            f"- A flood of {f['signals']} {f['source']} signals at {f['sent_per_s']:.0f} a "
+            f"second: the program used {f['cpu_sched_percent']:.1f} % of a core and woke "
+            f"{f['switches_per_s']:.0f} times a second meanwhile; private memory "
+            f"{f['private_kib_before']} KiB before, {f['private_kib_after']} KiB after two "
+            f"floods (peak RSS {f['peak_rss_kib']} KiB); afterwards {f['wake_ups_after_visible']:.0f}"
+            f" wake-ups a second when the flood ended visible, {f['wake_ups_after_hidden']:.1f} "
+            f"when it ended hidden.")
+    (RESULTS / "desktop-rest.md").write_text("\n".join(lines) + "\n")
+    print((RESULTS / "desktop-rest.md").read_text())
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--seconds", type=int, default=10)
+    ap.add_argument("--warmup", type=float, default=2.0)
+    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--unlocks", type=int, default=25, help="unlocks per stand-in service")
+    ap.add_argument("--flood-seconds", type=int, default=10)
+    ap.add_argument("--before", type=Path, default=DEFAULT_BEFORE,
+                    help="the program as built before, for X11's figures beside")
+    ap.add_argument("--skip-mutter", action="store_true", help="no real mutter desktop")
+    args = ap.parse_args()
+    if not args.before.exists():
+        args.before = None
+    rows = rest_rows(args)
+    latency = {}
+    with db.quiet_desktop() as desk:
+        for source, _, _ in STANDIN_STATES:
+            with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
+                buses = StandInSession(root)
+                try:
+                    buses.start(source)
+                    latency[source] = unlock_latencies(
+                        desk, buses.env({}), lambda hidden: buses.hide(source, hidden),
+                        args.unlocks)
+                finally:
+                    buses.close()
+        floods = [flood(desk, source, 10000 * args.flood_seconds, 10000)
+                  for source in ("freedesktop", "mutter")]
+    if not args.skip_mutter:
+        mutter = MutterDesktop()
+        try:
+            latency["mutter (real)"] = unlock_latencies(mutter, mutter.env, mutter.power,
+                                                        args.unlocks)
+        finally:
+            mutter.close()
+    write_results(args, rows, latency, floods)
+
+
+if __name__ == "__main__":
+    main()
