@@ -12,12 +12,8 @@ floods it with signals. Writes bench/results/desktop-rest.md and desktop-rest.js
 """
 
 import argparse
-import glob
 import json
-import os
-import re
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
@@ -26,8 +22,9 @@ from pathlib import Path
 BENCH = Path(__file__).resolve().parent
 sys.path.insert(0, str(BENCH))
 import desktop_bench as db  # noqa: E402  (desktops, subjects, sampling and the title watcher)
-from desktop.buses import PrivateBus, StandInSession, no_buses  # noqa: E402
-from desktop.xserver import stop, wait_for  # noqa: E402
+from desktop.buses import StandInSession  # noqa: E402
+from desktop.xserver import wait_for  # noqa: E402
+from wayland_desktops import KWIN, MUTTER, KwinDesktop, MutterDesktop  # noqa: E402
 
 RESULTS = db.RESULTS
 DEFAULT_BEFORE = db.ROOT / "build" / "before" / "qv-tickspan"
@@ -38,7 +35,6 @@ STANDIN_STATES = [
     ("mutter", "stand-in mutter: DisplayConfig", "monitors off: PowerSaveMode 3"),
 ]
 X11 = "X11: Xvfb + openbox"
-MUTTER = "mutter 43, Wayland headless (XWayland)"
 
 
 def subjects(before):
@@ -73,60 +69,6 @@ def measure_state(desk, subject, hide, seconds, warmup):
     return db.usage(before, after, elapsed)
 
 
-class MutterDesktop:
-    """mutter as a Wayland compositor, headless with one virtual monitor, on a session bus of
-    its own; X11 programs run on its XWayland."""
-
-    def __init__(self):
-        self.root = tempfile.mkdtemp(prefix="qv-mutter-")
-        run = os.path.join(self.root, "run")
-        os.makedirs(run, mode=0o700)
-        self.bus = PrivateBus(self.root, "session")
-        base = no_buses(os.environ, self.root)
-        base.pop("DISPLAY", None)
-        base.pop("WAYLAND_DISPLAY", None)
-        base.update(XDG_RUNTIME_DIR=run, DBUS_SESSION_BUS_ADDRESS=self.bus.address,
-                    HOME=self.root)
-        self.log = open(os.path.join(self.root, "mutter.log"), "w+")
-        self.proc = subprocess.Popen(
-            ["mutter", "--wayland", "--headless", "--virtual-monitor", "1920x1080",
-             "--wayland-display", f"qv-rest-{os.getpid()}"],
-            env=base, stdout=self.log, stderr=subprocess.STDOUT)
-        try:
-            self.name = wait_for(self._public_display, what="mutter's X display")
-            auth = wait_for(lambda: glob.glob(os.path.join(run, ".mutter-Xwaylandauth.*")),
-                            what="mutter's X authority")[0]
-        except BaseException:
-            self.close()
-            raise
-        self.env = dict(base, DISPLAY=self.name, XAUTHORITY=auth)
-        # python-xlib, for the watcher, takes the authority from this process's environment.
-        os.environ["XAUTHORITY"] = auth
-        # NOTE: python-xlib 0.33 fails to open a display whose RANDR events are numbered as
-        # XWayland numbers them; the watcher needs no RANDR.
-        import Xlib.ext
-        Xlib.ext.__extensions__ = [e for e in Xlib.ext.__extensions__ if e[0] != "RANDR"]
-
-    def _public_display(self):
-        if self.proc.poll() is not None:
-            raise AssertionError(f"mutter ended with {self.proc.returncode}")
-        self.log.seek(0)
-        m = re.search(r"Using public X11 display (:\d+)", self.log.read())
-        return m and m.group(1)
-
-    def power(self, off):
-        import dbus
-        self.bus.call("org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayConfig",
-                      "org.freedesktop.DBus.Properties", "Set", "org.gnome.Mutter.DisplayConfig",
-                      "PowerSaveMode", dbus.Int32(3 if off else 0), signature="ssv")
-
-    def close(self):
-        stop(self.proc)
-        self.bus.close()
-        self.log.close()
-        os.environ.pop("XAUTHORITY", None)
-
-
 def rest_rows(args):
     """{(desktop, state): {subject label: usage}} for every desktop and state measured."""
     rows = {}
@@ -154,14 +96,14 @@ def rest_rows(args):
                                 lambda hidden: buses.hide(source, hidden))
                     finally:
                         buses.close()
-        if not args.skip_mutter:
-            mutter = MutterDesktop()
-            try:
+        if not args.skip_wayland:
+            with MutterDesktop() as mutter:
                 for s in subjects(None):
                     add(MUTTER, "screen on", mutter, s, nothing)
                     add(MUTTER, "monitors off: PowerSaveMode 3", mutter, s, mutter.power)
-            finally:
-                mutter.close()
+            for s in subjects(None):
+                with KwinDesktop() as kwin:
+                    add(KWIN, "locked: org.freedesktop.ScreenSaver Lock", kwin, s, kwin.lock)
     return {key: {label: {k: statistics.median(u[k] for u in runs) for k in runs[0]}
                   for label, runs in by_subject.items()} for key, by_subject in rows.items()}
 
@@ -290,7 +232,7 @@ def main():
     ap.add_argument("--flood-seconds", type=int, default=10)
     ap.add_argument("--before", type=Path, default=DEFAULT_BEFORE,
                     help="the program as built before, for X11's figures beside")
-    ap.add_argument("--skip-mutter", action="store_true", help="no real mutter desktop")
+    ap.add_argument("--skip-wayland", action="store_true", help="no real mutter or KWin")
     args = ap.parse_args()
     if not args.before.exists():
         args.before = None
@@ -309,13 +251,10 @@ def main():
                     buses.close()
         floods = [flood(desk, source, 10000 * args.flood_seconds, 10000)
                   for source in ("freedesktop", "mutter")]
-    if not args.skip_mutter:
-        mutter = MutterDesktop()
-        try:
+    if not args.skip_wayland:
+        with MutterDesktop() as mutter:
             latency["mutter (real)"] = unlock_latencies(mutter, mutter.env, mutter.power,
                                                         args.unlocks)
-        finally:
-            mutter.close()
     write_results(args, rows, latency, floods)
 
 
