@@ -13,7 +13,7 @@ state's getter answer with a value of the wrong type. It prints "ready" once it 
 Besides, on the same object, org.qvtks.StandIn drives what no real service does on request:
 Flood(count, per_second, last) sends `count` changes, hidden and visible by turns, the last one
 `last`, at `per_second`, and answers with the seconds it took; Malformed() sends signals of the service's own names with wrong
-arguments."""
+arguments; LastChange() tells when the last change went out (CLOCK_BOOTTIME, seconds)."""
 
 import sys
 import time
@@ -49,6 +49,7 @@ class Service:
         self.name, self.paths, self.interface, self.prop, self.type = SERVICES[kind]
         self.value = dbus.Int32(0) if self.type == "i" else dbus.Boolean(False)
         self.malformed_answers = False
+        self.changed_at = 0.0  # CLOCK_BOOTTIME when the last change went out
 
     def hidden_value(self, hidden):
         if self.type == "i":
@@ -67,6 +68,7 @@ class Service:
 
     def set(self, value):
         self.value = value
+        self.changed_at = time.clock_gettime(time.CLOCK_BOOTTIME)
         for path in self.paths:
             self.bus.send_message(self.change_message(path, value))
 
@@ -115,6 +117,10 @@ def make_object(service):
         @dbus.service.method(CONTROL)
         def Malformed(self):
             service.malformed()
+
+        @dbus.service.method(CONTROL, out_signature="d")
+        def LastChange(self):
+            return service.changed_at
 
         @dbus.service.method(PROPERTIES, in_signature="ss", out_signature="v")
         def Get(self, interface, prop):
