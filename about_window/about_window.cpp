@@ -20,7 +20,8 @@ void AboutWindow::controlsCreated() {
 }
 
 void AboutWindow::load() {
-    loadGeometry(*this, settings_, kAboutGeometryKeys);
+    loadGeometry(settings_, kAboutGeometryKeys, desktopFacts(), mutableGeometry());
+    setGeometry();
     // The boxes are created ticked: a stored value that is not 1 clears them, and that change
     // runs their click behaviour as a user's click would.
     alwaysOnTopBox_->setValue(optionValue(settings_, SettingKey::AlwaysOnTop_TICKBOX));
@@ -50,19 +51,13 @@ void AboutWindow::alwaysOnTopClicked() {
 }
 
 void AboutWindow::autoStartClicked() {
-    if (autoStartBox_->value() == 1) {
-        main_.autoStartBox().setValue(1);
-        TimerScheduler::setGroupEnabled(main_.aboutOrder(), true);
-        settings_.saveInteger16(SettingKey::AUTOSTART_TICKBOX,
-                                static_cast<std::int16_t>(autoStartBox_->value()));
-        // The caption keeps the disabled title until the title composer's next run.
-    } else {
-        main_.autoStartBox().setValue(0);
-        TimerScheduler::setGroupEnabled(main_.aboutOrder(), false);
-        settings_.saveInteger16(SettingKey::AUTOSTART_TICKBOX,
-                                static_cast<std::int16_t>(autoStartBox_->value()));
-        main_.showCaption(kDisabledTitle);
-    }
+    const bool on = autoStartBox_->value() == 1;
+    main_.autoStartBox().setValue(on ? 1 : 0);
+    TimerScheduler::setGroupEnabled(main_.aboutOrder(), on);
+    settings_.saveInteger16(SettingKey::AUTOSTART_TICKBOX,
+                            static_cast<std::int16_t>(autoStartBox_->value()));
+    // Turned on, the caption keeps the disabled title until the title composer's next run.
+    if (!on) main_.showCaption(kDisabledTitle);
 }
 
 void AboutWindow::okClicked() {

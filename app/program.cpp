@@ -2,20 +2,20 @@
 
 namespace qv {
 
-Program::Program(Backend& backend)
-    : runtime(backend),
-      settings(backend.settingsBackend(), backend.executableSection()),
+Program::Program(Backend& backend, HandlerGuard& guard)
+    : runtime(backend, guard),
+      settings(backend.settingsBackend(), backend.executableSection(), guard),
       main(runtime, settings),
       about(runtime, settings, main) {
     main.setAboutWindow(&about);
 }
 
 int Program::run() {
-    return runtime.run(main);
+    return runProgram(main);
 }
 
 void Program::start() {
-    runtime.start(main);
+    startProgram(main);
 }
 
 }  // namespace qv

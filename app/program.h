@@ -12,7 +12,8 @@ namespace qv {
 
 class Program {
   public:
-    explicit Program(Backend& backend);
+    // Every handler of the program, and every report, passes `guard`.
+    Program(Backend& backend, HandlerGuard& guard);
 
     // Shows the main window and runs the event loop until it closes. Returns the exit status.
     int run();

@@ -19,15 +19,15 @@ import tempfile
 import time
 from pathlib import Path
 
-BENCH = Path(__file__).resolve().parent
-sys.path.insert(0, str(BENCH))
-import desktop_bench as db  # noqa: E402  (desktops, subjects, sampling and the title watcher)
-from desktop.buses import StandInSession  # noqa: E402
+import desktop_subjects as ds  # Xvfb desktops, the subjects and the title watcher
+import desktop_usage as du  # CPU, wake-ups and memory from /proc
+from desktop_lag import percentile
+from desktop_results import RESULTS
+from desktop.buses import StandInSession  # noqa: E402  (desktop_subjects puts tests/ on the path)
 from desktop.xserver import wait_for  # noqa: E402
 from wayland_desktops import KWIN, MUTTER, KwinDesktop, MutterDesktop  # noqa: E402
 
-RESULTS = db.RESULTS
-DEFAULT_BEFORE = db.ROOT / "build" / "before" / "qv-tickspan"
+DEFAULT_BEFORE = ds.ROOT / "build" / "before" / "qv-tickspan"
 STANDIN_STATES = [
     ("login1", "stand-in logind (system bus)", "locked: LockedHint"),
     ("freedesktop", "stand-in KDE: org.freedesktop.ScreenSaver", "screen saver active"),
@@ -38,7 +38,7 @@ X11 = "X11: Xvfb + openbox"
 
 
 def subjects(before):
-    linux, conky = db.subjects(True)[0], db.subjects(True)[1]
+    linux, conky = ds.subjects(True)[0], ds.subjects(True)[1]
     out = [dict(linux, label="qv-tickspan")]
     if before:
         out.append(dict(linux, name="before", label="qv-tickspan before",
@@ -47,26 +47,26 @@ def subjects(before):
 
 
 def wake_ups(pid, seconds):
-    start = db.voluntary_switches(pid)
+    start = du.voluntary_switches(pid)
     time.sleep(seconds)
-    return (db.voluntary_switches(pid) - start) / seconds
+    return (du.voluntary_switches(pid) - start) / seconds
 
 
 def measure_state(desk, subject, hide, seconds, warmup):
     """Wake-ups a second and CPU of `subject` over `seconds`, once `hide` has had its effect
     (a second and a half after it), and the screen shown again afterwards."""
-    with db.running(desk, subject, warmup, "-rest") as (tag, _watcher):
+    with ds.running(desk, subject, warmup, "-rest") as (tag, _watcher):
         hide(True)
         try:
             time.sleep(1.5)
-            before = db.sample(tag)
+            before = du.sample(tag)
             t0 = time.monotonic()
             time.sleep(seconds)
-            after = db.sample(tag)
+            after = du.sample(tag)
             elapsed = time.monotonic() - t0
         finally:
             hide(False)
-    return db.usage(before, after, elapsed)
+    return du.usage(before, after, elapsed)
 
 
 def rest_rows(args):
@@ -80,8 +80,8 @@ def rest_rows(args):
 
     nothing = lambda hidden: None  # noqa: E731
     for _ in range(args.runs):
-        with db.quiet_desktop() as desk:
-            saver = lambda hidden: db.xset(desk, "activate" if hidden else "reset")  # noqa
+        with ds.quiet_desktop() as desk:
+            saver = lambda hidden: ds.xset(desk, "activate" if hidden else "reset")  # noqa
             for s in subjects(args.before):
                 add(X11, "screen on", desk, s, nothing)
                 add(X11, "X screen saver active", desk, s, saver)
@@ -110,31 +110,33 @@ def rest_rows(args):
 
 def unlock_latencies(desk, env, hide, count, sent_at=None):
     """Milliseconds from each unlock to the first title the X server shows after it, and how
-    many of those titles showed the second then current. An unlock starts when `sent_at()` says
-    its signal went out, or else when it is asked for."""
+    many of those titles were current (showed a second that had begun when the unlock went
+    out). An unlock starts when `sent_at()` says its signal went out, or else when it is asked
+    for."""
     lags, current = [], 0
-    subject = dict(db.subjects(True)[0], env=env)
-    with db.running(desk, subject, 1.0, "-unlock") as (_tag, watcher):
+    subject = dict(ds.subjects(True)[0], env=env)
+    with ds.running(desk, subject, 1.0, "-unlock") as (_tag, watcher):
         for _ in range(count):
             hide(True)
             time.sleep(1.5)
             seen = len(watcher.events)
-            t0 = db.boottime()
+            t0 = ds.boottime()
             hide(False)
             event = wait_for(lambda: next((e for e in watcher.events[seen:] if e[2]), None),
                              what="the title after the unlock")
             if sent_at:
                 t0 = sent_at()
             lags.append((event[0] - t0) * 1000.0)
-            m = db.TITLE_RE.match(event[2])
+            m = ds.TITLE_RE.match(event[2])
             d, h, mi, s = map(int, m.groups())
-            current += ((d * 24 + h) * 60 + mi) * 60 + s == int(event[0])
+            # Current: the second it shows had begun when the unlock went out.
+            current += int(t0) <= ((d * 24 + h) * 60 + mi) * 60 + s <= event[0]
             time.sleep(0.3)
     return lags, current
 
 
 def private_kib(pid):
-    return db.memory_kib(pid)[1]
+    return du.memory_kib(pid)[1]
 
 
 def peak_kib(pid):
@@ -150,15 +152,15 @@ def flood(desk, source, count, per_second):
         buses = StandInSession(root)
         try:
             buses.start(source)
-            subject = dict(db.subjects(True)[0], env=buses.env({}))
-            with db.running(desk, subject, 2.0, "-flood") as (tag, _watcher):
-                pid = min(db.tagged_pids(tag))
+            subject = dict(ds.subjects(True)[0], env=buses.env({}))
+            with ds.running(desk, subject, 2.0, "-flood") as (tag, _watcher):
+                pid = min(ds.tagged_pids(tag))
                 memory = [private_kib(pid)]
-                before = db.sample(tag)
+                before = du.sample(tag)
                 t0 = time.monotonic()
                 took = buses.control(source, "Flood", count, per_second, False,
                                      signature="uub", timeout=count / per_second * 3 + 30)
-                after = db.sample(tag)
+                after = du.sample(tag)
                 elapsed = time.monotonic() - t0
                 awake = wake_ups(pid, 2.0)
                 buses.control(source, "Flood", count, per_second, True, signature="uub",
@@ -169,7 +171,7 @@ def flood(desk, source, count, per_second):
         finally:
             buses.close()
     return {"source": source, "signals": count, "sent_per_s": count / took,
-            **db.usage(before, after, elapsed), "private_kib_before": memory[0],
+            **du.usage(before, after, elapsed), "private_kib_before": memory[0],
             "private_kib_after": memory[1], "peak_rss_kib": memory[2],
             "wake_ups_after_visible": awake, "wake_ups_after_hidden": resting}
 
@@ -208,14 +210,15 @@ def write_results(args, rows, latency, floods):
     all_lags = [x for lags, _ in latency.values() for x in lags]
     if all_lags:
         current = sum(c for _, c in latency.values())
-        each = ", ".join(f"{k} {db.percentile(v[0], 99):.1f} ms over {len(v[0])}"
+        each = ", ".join(f"{k} {percentile(v[0], 99):.1f} ms over {len(v[0])}"
                          for k, v in latency.items())
         lines.append(f"- From each unlock (a stand-in's signal going out; the call that sets the "
                      f"real mutter's PowerSaveMode to 0) to the first title the X server shows: "
-                     f"p99 {db.percentile(all_lags, 99):.1f} ms, median "
+                     f"p99 {percentile(all_lags, 99):.1f} ms, median "
                      f"{statistics.median(all_lags):.1f} ms, longest {max(all_lags):.1f} ms over "
                      f"{len(all_lags)} unlocks (p99 by service: {each}); {current} of those "
-                     f"titles showed the second then current.")
+                     f"titles were current (showed a second that had begun when the unlock "
+                     f"went out).")
     for f in floods:
         lines.append(
             f"- A flood of {f['signals']} {f['source']} signals at {f['sent_per_s']:.0f} a "
@@ -251,7 +254,7 @@ def main():
     else:
         rows = rest_rows(args)
     latency = {}
-    with db.quiet_desktop() as desk:
+    with ds.quiet_desktop() as desk:
         for source, _, _ in STANDIN_STATES:
             with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
                 buses = StandInSession(root)

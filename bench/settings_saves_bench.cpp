@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/handler_guard.h"
 #include "platform/posix/ini_document.h"
 #include "platform/posix/ini_settings.h"
 #include "platform/posix/posix_file.h"
@@ -69,9 +70,10 @@ bool readAll(int fd, void* data, std::size_t size) {
 int saveAll(const std::string& folder, int process, int saves, int gate, int out) {
     char go;
     if (!readAll(gate, &go, 1)) return 3;
-    qv::IniSettingsOptions options;
+    qv::posix::IniSettingsOptions options;
     options.configHome = folder;
-    qv::IniSettingsBackend backend(options);
+    qv::HandlerGuard guard;
+    qv::posix::IniSettingsBackend backend(guard, options);
     std::vector<long long> times;
     bool told = false;
     for (int i = 0; i < saves; ++i) {
@@ -151,7 +153,7 @@ int keptInFile(const std::string& folder, int processes, int saves) {
     std::ifstream in(folder + "/" + std::string(qv::kSettingsApplication) + "/settings.ini",
                      std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const qv::ini::Document doc = qv::ini::Document::parse(bytes);
+    const qv::posix::ini::Document doc = qv::posix::ini::Document::parse(bytes);
     int kept = 0;
     for (int p = 0; p < processes; ++p)
         for (int i = 0; i < saves; ++i)

@@ -17,8 +17,8 @@
 
 #include "platform/posix/ini_document.h"
 
-using qv::ini::Document;
-using qv::ini::Line;
+using qv::posix::ini::Document;
+using qv::posix::ini::Line;
 
 namespace {
 
@@ -68,7 +68,7 @@ void checkInput(std::string_view input) {
     saved.dropUnreadable();
     saved.set(section, key, value);
     const std::string out = saved.serialize();
-    check(qv::ini::isValidUtf8(out));
+    check(qv::posix::ini::isValidUtf8(out));
     const Document reread = Document::parse(out);
     check(reread.unreadableLines() == 0);
     check(sameMeaning(reread, saved));

@@ -45,7 +45,8 @@ void MainWindow::controlsCreated() {
 }
 
 void MainWindow::load() {
-    loadGeometry(*this, settings_, kMainGeometryKeys);
+    loadGeometry(settings_, kMainGeometryKeys, desktopFacts(), mutableGeometry());
+    setGeometry();
     alwaysOnTopBox_->setValue(optionValue(settings_, SettingKey::AlwaysOnTop_TICKBOX));
     autoStartBox_->setValue(optionValue(settings_, SettingKey::AUTOSTART_TICKBOX));
     setCaption(kDisabledTitle);

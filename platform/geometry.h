@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace qv {
 
@@ -46,6 +47,28 @@ struct FrameExtents {
 
 inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kDefaultDpi = 96;  // 15 twips per pixel
+
+// A window's outer geometry in twips: its position on the screen, its size with frame and title
+// bar.
+struct TwipsGeometry {
+    float left = 0.0f;
+    float top = 0.0f;
+    float width = 0.0f;
+    float height = 0.0f;
+};
+
+// What the desktop tells of itself that a window's geometry depends on, taken as the window
+// loads.
+struct DesktopFacts {
+    int systemDpi = kDefaultDpi;
+    std::vector<Monitor> monitors;
+    // The window system keeps a window within the size it can track (Windows); where it does
+    // not (X11), the program limits a stored size to the desktop.
+    bool limitsWindowSize = true;
+    // The least outer width, in pixels at the system DPI, at which the title bar shows the
+    // window's widest caption whole; 0 where the design's width is enough.
+    int captionFitWidthPx = 0;
+};
 
 // Positions use one scale for the whole desktop (the system DPI), so a saved position means the
 // same place on every monitor; sizes use the DPI of the monitor the window is on.

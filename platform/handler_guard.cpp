@@ -14,11 +14,6 @@ std::string key(std::string_view entry, std::string_view message) {
 }
 }  // namespace
 
-HandlerGuard& HandlerGuard::instance() {
-    static HandlerGuard guard;
-    return guard;
-}
-
 void HandlerGuard::setExtraSink(Sink sink) {
     extra_ = std::move(sink);
 }
@@ -73,12 +68,6 @@ void HandlerGuard::flushRepeats() {
         if (n > 1)
             emit(std::string(kProgramName) + ": error in " + k + " repeated " + std::to_string(n) +
                  " times");
-}
-
-void HandlerGuard::clear() {
-    counts_.clear();
-    warnings_.clear();
-    extra_ = nullptr;
 }
 
 std::size_t HandlerGuard::count(std::string_view entry, std::string_view message) const {

@@ -1,7 +1,8 @@
 #pragma once
 // Every entry from a backend into a window's handler passes this guard: an error that escapes a
 // handler is reported once (then only counted) and the program goes on. No exception ever
-// crosses a platform callback.
+// crosses a platform callback. The program's entry point makes the one guard first and hands it
+// to the platform and the runtime, which hand it on; a test makes its own.
 
 #include <cstddef>
 #include <exception>
@@ -16,8 +17,9 @@ class HandlerGuard {
   public:
     using Sink = std::function<void(std::string_view line)>;
 
-    // The program-wide guard.
-    static HandlerGuard& instance();
+    HandlerGuard() = default;
+    HandlerGuard(const HandlerGuard&) = delete;
+    HandlerGuard& operator=(const HandlerGuard&) = delete;
 
     // Runs `handler`; an exception it throws is reported and swallowed.
     template <class F>
@@ -43,8 +45,6 @@ class HandlerGuard {
     void setExtraSink(Sink sink);
     // Writes "repeated N times" lines for errors seen more than once; called at exit.
     void flushRepeats();
-    // Forgets every error and warning seen and the extra sink, so each test starts afresh.
-    void clear();
 
     // How often this exact error has been seen.
     std::size_t count(std::string_view entry, std::string_view message) const;

@@ -5,8 +5,8 @@
 
 namespace qv {
 
-void warnAboutSettings(std::string_view what) {
-    HandlerGuard::instance().warnOnce(std::string(kSettingsWarningPrefix).append(what));
+void warnAboutSettings(HandlerGuard& guard, std::string_view what) {
+    guard.warnOnce(std::string(kSettingsWarningPrefix).append(what));
 }
 
 std::string_view withoutExtension(std::string_view fileName) {

@@ -3,12 +3,13 @@
 // and key. The Windows build keeps them in the registry, the Linux build in an INI file, tests in
 // memory. Conversions between numbers and these texts belong to settings/, not here.
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace qv {
+
+class HandlerGuard;
 
 struct SaveResult {
     bool ok = true;
@@ -36,15 +37,10 @@ class SectionSource {
     virtual std::string sectionName() const = 0;
 };
 
-// The section source of the platform the program is built for: the running executable's file
-// name, from /proc/self/exe on Linux and from the module file name on Windows. Each platform's
-// settings library defines it.
-std::unique_ptr<SectionSource> makeExecutableSection();
-
 // Tells the person at the desktop of a settings problem (a value that cannot be read, a store
 // that cannot be written) through the handler guard: once per distinct text, as
 // "<program>: settings: <what>".
-void warnAboutSettings(std::string_view what);
+void warnAboutSettings(HandlerGuard& guard, std::string_view what);
 
 // A file name without its extension: everything before the last ".", unless that dot is the
 // name's first character ("qv-tickspan.exe" -> "qv-tickspan", ".hidden" stays).

@@ -73,7 +73,7 @@ void TimerScheduler::runDue() {
         if (!t.enabled_ || t.periodMs_ <= 0 || t.dueMs_ > now) continue;
         t.startMs_ = start;
         arm(t);
-        HandlerGuard::instance().run(t.name_, t.handler_);
+        guard_.run(t.name_, t.handler_);
     }
     running_ = false;
 }

@@ -21,6 +21,8 @@
 
 namespace qv {
 
+class HandlerGuard;
+
 // The shortest interval between two ticks of one timer. Windows clamps window timers to about
 // 10 ms; the other backends use the same figure so the caption is as fresh everywhere.
 inline constexpr std::int64_t kTimerResolutionMs = 10;
@@ -55,8 +57,10 @@ class Timer {
 
 class TimerScheduler {
   public:
-    // `nowMs` reads milliseconds on a clock that never goes backwards.
-    explicit TimerScheduler(std::function<std::int64_t()> nowMs) : nowMs_(std::move(nowMs)) {}
+    // `nowMs` reads milliseconds on a clock that never goes backwards; `guard` takes what a
+    // handler throws.
+    TimerScheduler(HandlerGuard& guard, std::function<std::int64_t()> nowMs)
+        : guard_(guard), nowMs_(std::move(nowMs)) {}
     TimerScheduler(const TimerScheduler&) = delete;
     TimerScheduler& operator=(const TimerScheduler&) = delete;
 
@@ -96,6 +100,7 @@ class TimerScheduler {
     void armFromNow(Timer& t);
     void changed();
 
+    HandlerGuard& guard_;
     std::function<std::int64_t()> nowMs_;
     std::deque<Timer> timers_;  // stable addresses
     std::function<void()> onChanged_;

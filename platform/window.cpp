@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/handler_guard.h"
+#include "platform/program_identity.h"
 #include "platform/runtime.h"
 
 namespace qv {
@@ -67,7 +67,7 @@ Window::Window(Runtime& runtime, const WindowDesign& design)
     : runtime_(runtime), design_(design), caption_(design.caption) {}
 
 Window::~Window() {
-    if (peer_) runtime_.windowClosed(this);
+    if (peer_) runtime_.windowClosed(*this);
     peer_.reset();
     controls_.clear();
 }
@@ -82,6 +82,10 @@ void Window::setCaption(std::string_view caption) {
     pushCaption();
 }
 
+void Window::showHeldCaption() {
+    if (captionHeld_) pushCaption();
+}
+
 void Window::pushCaption() {
     if (!peer_) return;
     // A title nobody can see waits: each push also wakes the window manager, and the program
@@ -90,34 +94,28 @@ void Window::pushCaption() {
     if (!captionHeld_) peer_->setCaption(caption_);
 }
 
-void Window::setLeft(float twips) {
-    left_ = twips;
-    applyGeometry();
-}
-void Window::setTop(float twips) {
-    top_ = twips;
-    applyGeometry();
-}
-void Window::setWidth(float twips) {
-    width_ = twips;
-    applyGeometry();
-}
-void Window::setHeight(float twips) {
-    height_ = twips;
-    applyGeometry();
+DesktopFacts Window::desktopFacts() const {
+    Backend& backend = runtime_.backend();
+    DesktopFacts facts;
+    facts.systemDpi = backend.systemDpi();
+    facts.monitors = backend.monitors();
+    facts.limitsWindowSize = backend.limitsWindowSize();
+    if (!design_.widestCaption.empty())
+        facts.captionFitWidthPx = backend.captionFitWidth(design_.widestCaption);
+    return facts;
 }
 
 PixelRect Window::outerPixels() const {
     const Backend& backend = runtime_.backend();
     const int systemDpi = backend.systemDpi();
     PixelRect r;
-    r.x = positionTwipsToPixels(left_, systemDpi);
-    r.y = positionTwipsToPixels(top_, systemDpi);
+    r.x = positionTwipsToPixels(geometry_.left, systemDpi);
+    r.y = positionTwipsToPixels(geometry_.top, systemDpi);
     const auto monitors = backend.monitors();
     const Monitor* m = nearestMonitor({r.x, r.y, 1, 1}, monitors);
     const int dpi = m ? m->dpi : systemDpi;
-    r.width = std::max(1, sizeTwipsToPixels(width_, dpi));
-    r.height = std::max(1, sizeTwipsToPixels(height_, dpi));
+    r.width = std::max(1, sizeTwipsToPixels(geometry_.width, dpi));
+    r.height = std::max(1, sizeTwipsToPixels(geometry_.height, dpi));
     if (peer_) {
         // The program keeps a strip of client area below the title bar, whatever the platform's
         // own minimum window size would leave.
@@ -129,7 +127,7 @@ PixelRect Window::outerPixels() const {
     return r;
 }
 
-void Window::applyGeometry() {
+void Window::setGeometry() {
     if (!peer_) return;
     const PixelRect r = outerPixels();
     lastRequested_ = r;
@@ -168,15 +166,15 @@ void Window::build() {
                      [](const Control* a, const Control* b) { return tabKey(a) < tabKey(b); });
     caption_.assign(design_.caption);
     // The platform window starts at the designed client size; the load handler then places it.
-    width_ = static_cast<float>(design_.clientWidth);
-    height_ = static_cast<float>(design_.clientHeight);
+    geometry_.width = static_cast<float>(design_.clientWidth);
+    geometry_.height = static_cast<float>(design_.clientHeight);
     focus_ = nullptr;
     controlsCreated();
     peer_ = runtime_.backend().createPeer(*this, owner_);
-    runtime_.windowOpened(this);
+    runtime_.windowOpened(*this);
     captionHeld_ = false;
     peer_->setCaption(caption_);
-    applyGeometry();
+    setGeometry();
     load();
 }
 
@@ -190,9 +188,9 @@ void Window::show() {
     const PixelRect reachable = keepReachable(r, titleBar, monitors);
     if (reachable.x != r.x || reachable.y != r.y) {
         const int systemDpi = runtime_.backend().systemDpi();
-        left_ = static_cast<float>(positionPixelsToTwips(reachable.x, systemDpi));
-        top_ = static_cast<float>(positionPixelsToTwips(reachable.y, systemDpi));
-        applyGeometry();
+        geometry_.left = static_cast<float>(positionPixelsToTwips(reachable.x, systemDpi));
+        geometry_.top = static_cast<float>(positionPixelsToTwips(reachable.y, systemDpi));
+        setGeometry();
     }
     try {
         peer_->show();
@@ -216,13 +214,13 @@ void Window::showModal(Window& owner) {
 void Window::takeFramePosition() {
     // Whatever the platform reported before, what is saved is where the frame is now.
     if (!peer_) return;
-    if (const auto at = peer_->framePosition()) input::moved(*this, at->x, at->y);
+    if (const auto at = peer_->framePosition()) frameMovedTo(at->x, at->y);
 }
 
 void Window::saveForSession() {
     if (!peer_) return;
     takeFramePosition();
-    HandlerGuard::instance().run(design_.name, [&] { save(); });
+    runtime_.guard().run(design_.name, [&] { save(); });
 }
 
 void Window::close() {
@@ -231,7 +229,7 @@ void Window::close() {
     takeFramePosition();
     // A failing unload is reported, and the window closes all the same: else it could never
     // close again.
-    HandlerGuard::instance().run(design_.name, [&] { unload(); });
+    runtime_.guard().run(design_.name, [&] { unload(); });
     // The owner takes input again before this window goes, so activation returns to it.
     if (owner_) {
         if (--owner_->inputBlockers_ == 0 && owner_->peer_) owner_->peer_->setInputEnabled(true);
@@ -239,13 +237,47 @@ void Window::close() {
     }
     peer_.reset();
     shown_ = false;
-    runtime_.windowClosed(this);
+    runtime_.windowClosed(*this);
     shownControls_.clear();
     controls_.clear();
     focus_ = nullptr;
     lastRequested_.reset();
     closing_ = false;
-    if (runtime_.startupWindow() == this) runtime_.startupClosed();
+    if (runtime_.startupWindow() == this) runtime_.end();
+}
+
+void Window::frameMovedTo(int outerX, int outerY) {
+    // Only a real move changes the position in twips.
+    if (lastRequested_ && lastRequested_->x == outerX && lastRequested_->y == outerY) return;
+    const int systemDpi = runtime_.backend().systemDpi();
+    geometry_.left = static_cast<float>(positionPixelsToTwips(outerX, systemDpi));
+    geometry_.top = static_cast<float>(positionPixelsToTwips(outerY, systemDpi));
+    if (lastRequested_) {
+        lastRequested_->x = outerX;
+        lastRequested_->y = outerY;
+    }
+}
+
+// ---- The start-up window ----
+
+void startProgram(Window& startup) {
+    Runtime& runtime = startup.runtime();
+    runtime.setStartupWindow(startup);
+    runtime.guard().run(startup.design().name, [&] { startup.show(); });
+}
+
+int runProgram(Window& startup) {
+    Runtime& runtime = startup.runtime();
+    startProgram(startup);
+    if (!runtime.ended() && !startup.shown()) {
+        // Never run on without a window: nothing could end the program then.
+        runtime.guard().say(std::string(kProgramName) + ": the window " +
+                            std::string(startup.design().name) + " cannot be shown; ending");
+        return 1;
+    }
+    if (!runtime.ended()) runtime.backend().runLoop();
+    runtime.guard().flushRepeats();
+    return 0;
 }
 
 // ---- The entries a backend reports to ----
@@ -255,50 +287,72 @@ namespace input {
 namespace {
 
 template <class F>
-void guarded(std::string_view entry, F&& f) noexcept {
-    HandlerGuard::instance().run(entry, std::forward<F>(f));
+void guarded(const Window& window, std::string_view entry, F&& f) noexcept {
+    window.runtime().guard().run(entry, std::forward<F>(f));
 }
 
 // Runs a control's handler from a copy: the handler may close the window, and the control with
 // it.
 void runHandler(Control& control, std::function<void()> Control::*handler) noexcept {
-    guarded(control.name(), [&] {
+    guarded(control.window(), control.name(), [&] {
         if (const auto copy = control.*handler) copy();
     });
 }
 
+void endSession(Runtime& runtime) {
+    if (runtime.ended()) return;
+    // Newest first: a modal window closes (and saves) before the window that owns it.
+    while (!runtime.openWindows().empty()) {
+        Window* w = runtime.openWindows().back();
+        runtime.guard().run("end of session", [&] { w->close(); });
+        // its unload failed
+        if (!runtime.openWindows().empty() && runtime.openWindows().back() == w)
+            runtime.windowClosed(*w);
+    }
+    if (!runtime.ended()) runtime.end();
+}
+
 }  // namespace
+
+void sessionMayEnd(Runtime& runtime) noexcept {
+    runtime.guard().run("end of session", [&] {
+        for (Window* w : runtime.openWindows()) w->saveForSession();
+    });
+}
+
+void endOfSession(Runtime& runtime) noexcept {
+    runtime.guard().run("end of session", [&] { endSession(runtime); });
+}
+
+void screenVisibility(Runtime& runtime, bool visible) noexcept {
+    runtime.guard().run("screen", [&] {
+        // The timers' pass comes first, so that a title it refreshes is pushed once, fresh.
+        runtime.scheduler().setScreenVisible(visible);
+        if (!visible) return;
+        for (Window* w : runtime.openWindows()) w->showHeldCaption();
+    });
+}
 
 void closeCommand(Window& window) noexcept {
     if (!window.acceptsInput()) return;
-    guarded(window.design().name, [&] { window.close(); });
+    guarded(window, window.design().name, [&] { window.close(); });
 }
 
 void doubleClick(Window& window) noexcept {
     if (!window.acceptsInput()) return;
-    guarded(window.design().name, [&] { window.doubleClick(); });
+    guarded(window, window.design().name, [&] { window.clientAreaDoubleClicked(); });
 }
 
 void moved(Window& window, int outerX, int outerY) noexcept {
-    // Only a real move changes the position in twips: the platform echoing the place the
-    // program asked for leaves the twips exactly as they were set.
-    std::optional<PixelRect>& requested = window.lastRequested_;
-    if (requested && requested->x == outerX && requested->y == outerY) return;
-    const int systemDpi = window.runtime().backend().systemDpi();
-    window.left_ = static_cast<float>(positionPixelsToTwips(outerX, systemDpi));
-    window.top_ = static_cast<float>(positionPixelsToTwips(outerY, systemDpi));
-    if (requested) {
-        requested->x = outerX;
-        requested->y = outerY;
-    }
+    window.frameMovedTo(outerX, outerY);
 }
 
 void frameChanged(Window& window) noexcept {
-    guarded(window.design().name, [&] { window.applyGeometry(); });
+    guarded(window, window.design().name, [&] { window.setGeometry(); });
 }
 
 void focusMoved(Control& control) noexcept {
-    control.window().focus_ = &control;
+    control.window().focusMovedTo(control);
 }
 
 void buttonClicked(Control& button) noexcept {
@@ -310,10 +364,11 @@ void checkBoxToggled(Control& box, int newValue) noexcept {
     Window& window = box.window();
     if (!window.acceptsInput()) {
         // Put the box back as the program has it.
-        if (window.peer_) guarded(box.name(), [&] { window.peer_->controlChanged(box); });
+        if (WindowPeer* peer = window.peer())
+            guarded(window, box.name(), [&] { peer->controlChanged(box); });
         return;
     }
-    guarded(box.name(), [&] { box.setValue(newValue); });
+    guarded(window, box.name(), [&] { box.setValue(newValue); });
 }
 
 void labelDoubleClicked(Control& label) noexcept {

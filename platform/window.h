@@ -1,7 +1,8 @@
 #pragma once
-// The window runtime's core: windows and controls whose state lives here, in the program, while
+// The windows and controls of the window runtime, whose state lives here, in the program, while
 // a backend (platform/backend.h) only mirrors it to the screen and reports the user's actions
-// back.
+// back through the input entries; and the start-up window that runs the program. They stand on
+// the runtime's base (platform/runtime.h): the backend, the handler guard and the timers.
 
 #include <functional>
 #include <memory>
@@ -79,18 +80,24 @@ class Window {
     // can see the screen, only when it is visible again.
     const std::string& caption() const { return caption_; }
     void setCaption(std::string_view caption);
+    // The screen is visible again: a caption held back meanwhile goes to the screen.
+    void showHeldCaption();
 
     // Outer geometry in twips: position on the screen, size with frame and title bar.
-    float left() const { return left_; }
-    float top() const { return top_; }
-    float width() const { return width_; }
-    float height() const { return height_; }
-    void setLeft(float twips);
-    void setTop(float twips);
-    void setWidth(float twips);
-    void setHeight(float twips);
+    float left() const { return geometry_.left; }
+    float top() const { return geometry_.top; }
+    float width() const { return geometry_.width; }
+    float height() const { return geometry_.height; }
+    // What the desktop tells of itself that the window's geometry depends on.
+    DesktopFacts desktopFacts() const;
     // The outer rectangle in pixels that the current geometry maps to.
     PixelRect outerPixels() const;
+    // Hands the platform window the outer rectangle of the current geometry, in one call.
+    void setGeometry();
+    // The platform reports the outer frame's top left corner at (outerX, outerY) pixels. The
+    // echo of the window's own placement leaves the position in twips exactly as it was set;
+    // a move by the user changes it.
+    void frameMovedTo(int outerX, int outerY);
 
     Control* control(std::string_view name) const;
     const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
@@ -100,6 +107,8 @@ class Window {
     Control* focusedControl() const { return focus_; }
     // Moves the focus to the next focusable control in tab order (backwards with `reverse`).
     void focusNext(bool reverse = false);
+    // The platform gave the keyboard focus to one of the shown controls.
+    void focusMovedTo(Control& control) { focus_ = &control; }
 
     // Unless it is loaded already, builds the window afresh from its design (controls, then the
     // platform window) and runs its load handler; then keeps the title bar reachable and shows
@@ -112,6 +121,11 @@ class Window {
     // input back to the owner, destroys the platform window and its controls. Closing the
     // start-up window ends the program.
     void close();
+    // As the session may end: saves what the window keeps from run to run, as its unload does,
+    // and stays open.
+    void saveForSession();
+    // A double-click on the client area that no shown control took: runs the window's handler.
+    void clientAreaDoubleClicked() { doubleClick(); }
 
     // False while a modal window it owns is open.
     bool acceptsInput() const { return inputBlockers_ == 0; }
@@ -130,23 +144,15 @@ class Window {
     // controls to its own storage and wires their handlers here.
     virtual void controlsCreated() {}
 
-  private:
-    friend class Runtime;
-    friend void input::closeCommand(Window&) noexcept;
-    friend void input::doubleClick(Window&) noexcept;
-    friend void input::moved(Window&, int, int) noexcept;
-    friend void input::frameChanged(Window&) noexcept;
-    friend void input::focusMoved(Control&) noexcept;
-    friend void input::checkBoxToggled(Control&, int) noexcept;
-    friend void input::screenVisibility(Runtime&, bool) noexcept;
+    // The geometry for the load handler to assign; the platform window hears of it at
+    // setGeometry().
+    TwipsGeometry& mutableGeometry() { return geometry_; }
 
+  private:
     void build();
     void pushCaption();
-    void applyGeometry();
     // Takes the frame's place from the platform, so that what is saved is where it really is.
     void takeFramePosition();
-    // As the session may end: the window saves and stays open.
-    void saveForSession();
 
     Runtime& runtime_;
     const WindowDesign& design_;
@@ -154,7 +160,7 @@ class Window {
     std::vector<Control*> shownControls_;
     std::unique_ptr<WindowPeer> peer_;
     std::string caption_;
-    float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    TwipsGeometry geometry_;
     std::optional<PixelRect> lastRequested_;
     Control* focus_ = nullptr;
     Window* owner_ = nullptr;
@@ -163,5 +169,12 @@ class Window {
     bool shown_ = false;
     bool captionHeld_ = false;  // changed while the screen was not visible
 };
+
+// Shows `startup` as the program's start-up window, whose closing ends the program, and runs
+// the event loop until then. Returns the exit status: 1 when the start-up window could not be
+// shown, and no loop runs then.
+int runProgram(Window& startup);
+// The same without running a loop (the headless backend's tests drive time).
+void startProgram(Window& startup);
 
 }  // namespace qv

@@ -1,14 +1,24 @@
-# Shared by scripts/test and scripts/run: installs what is missing from Debian's packages.
+# Shared by the scripts: the Debian packages they need, installed when missing.
 
-# The Debian packages the build and the tests need.
-QV_PACKAGES="cmake ninja-build make g++ git googletest libgtest-dev libbenchmark-dev locales
-  g++-mingw-w64-x86-64-posix wine wine64
+# The Debian packages, in one place so that the scripts cannot drift apart. scripts/run installs
+# the build's and, without a display, the private desktop's; scripts/test all three.
+# The build: the configure step looks for GoogleTest and Google Benchmark too, Debian's hardening
+# flags come from dpkg-buildflags, CPack's Debian package needs file for its shlibdeps, and the
+# program needs Liberation Sans at run time.
+QV_BUILD_PACKAGES="cmake ninja-build g++ dpkg-dev file googletest libgtest-dev libbenchmark-dev
   libfltk1.3-dev libx11-dev libxrandr-dev libxinerama-dev libxft-dev libfontconfig-dev
-  libxss-dev libxext-dev libsystemd-dev fonts-liberation fonts-dejavu-core
-  xvfb openbox xdotool wmctrl x11-utils x11-xserver-utils imagemagick python3 python3-xlib dpkg-dev
+  libxss-dev libxext-dev libsystemd-dev fonts-liberation"
+# A private X desktop (Xvfb, openbox), driven and photographed.
+QV_DESKTOP_PACKAGES="xvfb openbox xdotool wmctrl x11-utils imagemagick"
+# What the tests need beyond those: the Windows cross build and Wine, the sanitizers and the
+# fuzzer, the package checks, more window managers, the German locale, text read off the screen,
+# and private message buses with stand-in services.
+QV_TEST_PACKAGES="make git locales g++-mingw-w64-x86-64-posix wine wine64
+  fonts-dejavu-core x11-xserver-utils python3 python3-xlib
   lintian appstream desktop-file-utils
   xfwm4 icewm dbus-x11 dbus-daemon python3-dbus python3-gi tesseract-ocr tesseract-ocr-eng
   clang libclang-rt-14-dev"
+QV_PACKAGES="$QV_BUILD_PACKAGES $QV_DESKTOP_PACKAGES $QV_TEST_PACKAGES"
 
 qv_missing_packages() {
     missing=""

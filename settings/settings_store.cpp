@@ -46,8 +46,9 @@ int keyDefault(SettingKey key) {
     return info(key).defaultValue;
 }
 
-SettingsStore::SettingsStore(SettingsBackend& backend, const SectionSource& section)
-    : backend_(backend), section_(section) {}
+SettingsStore::SettingsStore(SettingsBackend& backend, const SectionSource& section,
+                             HandlerGuard& guard)
+    : backend_(backend), section_(section), guard_(guard) {}
 
 std::string SettingsStore::storedText(SettingKey key) {
     const std::string section = section_.sectionName();
@@ -95,14 +96,14 @@ void SettingsStore::rejected(SettingKey key, std::string_view text, ReadStatus w
     else
         line.append(", which is not a number");
     line.append("; the default ").append(instead).append(" is used instead");
-    warnAboutSettings(line);
+    warnAboutSettings(guard_, line);
 }
 
 bool SettingsStore::saveSingle(SettingKey key, float value) {
     if (!std::isfinite(value)) {
         // A window never has such a position; saving it would only plant an unreadable text.
-        warnAboutSettings("not saving " + std::string(keyName(key)) + ": the value " +
-                          singleText(value) + " is not a finite number");
+        warnAboutSettings(guard_, "not saving " + std::string(keyName(key)) + ": the value " +
+                                      singleText(value) + " is not a finite number");
         return false;
     }
     return save(key, singleText(value));
@@ -117,8 +118,8 @@ bool SettingsStore::save(SettingKey key, std::string_view text) {
     const SaveResult r = backend_.save(kSettingsApplication, section, keyName(key), text);
     if (r.ok) return true;
     if (r.reported) return false;
-    warnAboutSettings("cannot save " + std::string(keyName(key)) + ": " +
-                      (r.error.empty() ? std::string("unknown error") : r.error));
+    warnAboutSettings(guard_, "cannot save " + std::string(keyName(key)) + ": " +
+                                  (r.error.empty() ? std::string("unknown error") : r.error));
     return false;
 }
 

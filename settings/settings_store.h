@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/handler_guard.h"
 #include "platform/settings_backend.h"
 #include "settings/setting_texts.h"
 
@@ -33,7 +34,10 @@ int keyDefault(SettingKey key);            // 1000, 1000, 4410, 350, 1000, 1000,
 
 class SettingsStore {
   public:
-    SettingsStore(SettingsBackend& backend, const SectionSource& section);
+    // Values that cannot be used and saves that fail are reported through `guard`.
+    SettingsStore(SettingsBackend& backend, const SectionSource& section, HandlerGuard& guard);
+
+    HandlerGuard& guard() const { return guard_; }
 
     // Single-precision reading of the key (its default, as decimal text, when absent). A text the
     // reading rejects gives the default and is reported once.
@@ -58,6 +62,7 @@ class SettingsStore {
 
     SettingsBackend& backend_;
     const SectionSource& section_;
+    HandlerGuard& guard_;
 };
 
 }  // namespace qv

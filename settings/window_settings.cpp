@@ -6,9 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/handler_guard.h"
-#include "platform/runtime.h"
-
 namespace qv {
 
 namespace {
@@ -20,19 +17,20 @@ bool withinPixels(float twips, int systemDpi) {
     return std::fabs(static_cast<double>(twips)) * systemDpi / kTwipsPerInch <= kMaxPixels;
 }
 
-void reportUnusable(SettingKey key, float value, bool isSize, float instead) {
+void reportUnusable(SettingsStore& settings, SettingKey key, float value, bool isSize,
+                    float instead) {
     std::string line;
     line.append("setting ").append(keyName(key)).append(" = ").append(singleText(value));
     line.append(isSize ? " is not a usable window size" : " is not a usable window position");
     line.append("; using ").append(singleText(instead));
-    HandlerGuard::instance().warnOnce(line);
+    settings.guard().warnOnce(line);
 }
 
 float usablePosition(SettingsStore& settings, SettingKey key, int systemDpi) {
     const float v = settings.readSingle(key);
     if (std::isfinite(v) && withinPixels(v, systemDpi)) return v;
     const auto fallback = static_cast<float>(keyDefault(key));
-    reportUnusable(key, v, false, fallback);
+    reportUnusable(settings, key, v, false, fallback);
     return fallback;
 }
 
@@ -41,7 +39,7 @@ std::optional<float> storedSize(SettingsStore& settings, SettingKey key, int sys
                                 float designed) {
     const auto v = settings.readStoredSingle(key, designed);
     if (!v || (std::isfinite(*v) && *v > 0.0f && withinPixels(*v, systemDpi))) return v;
-    reportUnusable(key, *v, true, designed);
+    reportUnusable(settings, key, *v, true, designed);
     return std::nullopt;
 }
 
@@ -62,63 +60,54 @@ std::optional<PixelRect> desktopBounds(const std::vector<Monitor>& monitors) {
 // Where the window system takes any size, a stored size beyond the whole desktop would only make
 // it allocate for pixels no one can see: such a size is limited to the desktop, as Windows does
 // by itself. The store keeps what it holds.
-void limitToDesktop(const Backend& backend, const GeometryKeys& keys, TwipsSize& size) {
-    if (backend.limitsWindowSize()) return;
-    const auto desktop = desktopBounds(backend.monitors());
-    if (!desktop) return;
-    const int dpi = backend.systemDpi();
-    const bool wide = sizeTwipsToPixels(size.width, dpi) > desktop->width;
-    const bool tall = sizeTwipsToPixels(size.height, dpi) > desktop->height;
+void limitToDesktop(const DesktopFacts& desktop, SettingsStore& settings, const GeometryKeys& keys,
+                    TwipsGeometry& geometry) {
+    if (desktop.limitsWindowSize) return;
+    const auto bounds = desktopBounds(desktop.monitors);
+    if (!bounds) return;
+    const int dpi = desktop.systemDpi;
+    const bool wide = sizeTwipsToPixels(geometry.width, dpi) > bounds->width;
+    const bool tall = sizeTwipsToPixels(geometry.height, dpi) > bounds->height;
     if (!wide && !tall) return;
-    const TwipsSize stored = size;
-    if (wide) size.width = static_cast<float>(sizePixelsToTwips(desktop->width, dpi));
-    if (tall) size.height = static_cast<float>(sizePixelsToTwips(desktop->height, dpi));
+    const TwipsGeometry stored = geometry;
+    if (wide) geometry.width = static_cast<float>(sizePixelsToTwips(bounds->width, dpi));
+    if (tall) geometry.height = static_cast<float>(sizePixelsToTwips(bounds->height, dpi));
     std::string line;
     line.append("setting ").append(keyName(keys.width)).append(", ").append(keyName(keys.height));
     line.append(" = ")
         .append(singleText(stored.width))
         .append(", ")
         .append(singleText(stored.height));
-    line.append(" is larger than the desktop (").append(std::to_string(desktop->width));
-    line.append(" x ").append(std::to_string(desktop->height)).append(" pixels); using ");
-    line.append(singleText(size.width)).append(", ").append(singleText(size.height));
-    HandlerGuard::instance().warnOnce(line);
+    line.append(" is larger than the desktop (").append(std::to_string(bounds->width));
+    line.append(" x ").append(std::to_string(bounds->height)).append(" pixels); using ");
+    line.append(singleText(geometry.width)).append(", ").append(singleText(geometry.height));
+    settings.guard().warnOnce(line);
 }
 
 }  // namespace
 
-TwipsSize designSize(const Window& window, const GeometryKeys& keys) {
+TwipsSize designSize(const GeometryKeys& keys, const DesktopFacts& desktop) {
     TwipsSize size{static_cast<float>(keyDefault(keys.width)),
                    static_cast<float>(keyDefault(keys.height))};
-    const std::string_view widest = window.design().widestCaption;
-    if (widest.empty()) return size;
-    Backend& backend = window.runtime().backend();
-    const int fitPx = backend.captionFitWidth(widest);
-    const int dpi = backend.systemDpi();
+    const int fitPx = desktop.captionFitWidthPx;
+    const int dpi = desktop.systemDpi;
     // Whole twips, rounded up, so that the width converts back to at least fitPx pixels.
     const float fit = static_cast<float>(std::ceil(sizePixelsToTwips(fitPx, dpi)));
     if (fitPx > 0 && withinPixels(fit, dpi)) size.width = std::max(size.width, fit);
     return size;
 }
 
-TwipsSize startupSize(const Window& window, SettingsStore& settings, const GeometryKeys& keys) {
-    const Backend& backend = window.runtime().backend();
-    const int dpi = backend.systemDpi();
-    const TwipsSize designed = designSize(window, keys);
+void loadGeometry(SettingsStore& settings, const GeometryKeys& keys, const DesktopFacts& desktop,
+                  TwipsGeometry& geometry) {
+    const int dpi = desktop.systemDpi;
+    geometry.left = usablePosition(settings, keys.left, dpi);
+    geometry.top = usablePosition(settings, keys.top, dpi);
+    const TwipsSize designed = designSize(keys, desktop);
     const auto width = storedSize(settings, keys.width, dpi, designed.width);
+    geometry.width = width.value_or(designed.width);
     const auto height = storedSize(settings, keys.height, dpi, designed.height);
-    TwipsSize size{width.value_or(designed.width), height.value_or(designed.height)};
-    if (width || height) limitToDesktop(backend, keys, size);
-    return size;
-}
-
-void loadGeometry(Window& window, SettingsStore& settings, const GeometryKeys& keys) {
-    const int dpi = window.runtime().backend().systemDpi();
-    window.setLeft(usablePosition(settings, keys.left, dpi));
-    window.setTop(usablePosition(settings, keys.top, dpi));
-    const TwipsSize size = startupSize(window, settings, keys);
-    window.setWidth(size.width);
-    window.setHeight(size.height);
+    geometry.height = height.value_or(designed.height);
+    if (width || height) limitToDesktop(desktop, settings, keys, geometry);
 }
 
 int optionValue(SettingsStore& settings, SettingKey key) {

@@ -2,7 +2,7 @@
 // What both windows read from the settings as they load: where the window was and how big, and
 // the two options as check box values.
 
-#include "platform/window.h"
+#include "platform/geometry.h"
 #include "settings/settings_store.h"
 
 namespace qv {
@@ -22,19 +22,18 @@ struct TwipsSize {
     float height = 0.0f;
 };
 
-// The design's size on this backend, in twips: the defaults of the size keys, the width widened
-// where the backend's title bar needs more room to show the design's widest caption whole.
-TwipsSize designSize(const Window& window, const GeometryKeys& keys);
+// The design's size on this desktop, in twips: the defaults of the size keys, the width widened
+// where the title bar needs more room to show the window's widest caption whole.
+TwipsSize designSize(const GeometryKeys& keys, const DesktopFacts& desktop);
 
-// The size a window starts with: a stored size wins, limited to the desktop where the window
-// system does not limit it itself; otherwise the design's size. A stored size the window cannot
-// use (not positive, beyond 32767 pixels) counts as none and is reported once, as is a limited
-// one.
-TwipsSize startupSize(const Window& window, SettingsStore& settings, const GeometryKeys& keys);
-
-// Places `window` from its stored geometry, one key after another: a position the window cannot
-// use (beyond 32767 pixels) gives the key's default, reported once; the size as startupSize().
-void loadGeometry(Window& window, SettingsStore& settings, const GeometryKeys& keys);
+// Reads the four geometry keys in their order, and assigns each, converted, to `geometry`
+// before the next is read. A position the window cannot use (beyond 32767 pixels) gives the
+// key's default; a stored size it cannot use (not positive, beyond 32767 pixels) counts as none
+// and gives the design's size; each is reported once. Then, where the window system does not
+// limit a window's size itself, a stored size larger than the desktop is limited to it (reported
+// once). Nothing reaches the screen: the caller hands the geometry on as a whole.
+void loadGeometry(SettingsStore& settings, const GeometryKeys& keys, const DesktopFacts& desktop,
+                  TwipsGeometry& geometry);
 
 // An option's check box value: 1 for a stored 1, otherwise 0 (off).
 int optionValue(SettingsStore& settings, SettingKey key);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,6 +38,33 @@ TEST(AboutWindow, OpensModalFromTheStripWithItsDesign) {
         << "OK has the focus when it opens";
     EXPECT_TRUE(d.savesOf("AlwaysOnTop_TICKBOX").empty()) << "no click behaviour ran at load";
     EXPECT_EQ(d.platform.foreground(), about.handle());
+}
+
+TEST(AboutWindow, LoadPlacesTheWindowInOneStepBeforeItsOptionsRunTheirClicks) {
+    Desktop d;
+    d.put("ABOUT_Left", "3000");
+    d.put("ABOUT_Top", "1500");
+    d.start();
+    EXPECT_EQ(d.mainPeer().outerPushes(), 2) << "as the window is made, and once as it loads";
+    // Another copy cleared AutoStart meanwhile: the About window's load clears its box, whose
+    // click behaviour stops the main window's timers.
+    d.put("AUTOSTART_TICKBOX", "0");
+    std::optional<PixelRect> placed;
+    int pushes = 0;
+    d.program->runtime.scheduler().setOnEnabledChanged([&](const Timer&) {
+        if (placed) return;
+        const HeadlessWindow* about = d.platform.peerOf(d.about());
+        placed = about->outer();
+        pushes = about->outerPushes();
+    });
+    ASSERT_TRUE(d.doubleClickStrip());
+    d.program->runtime.scheduler().setOnEnabledChanged(nullptr);
+    ASSERT_TRUE(placed) << "the stored 0 ran the click behaviour";
+    EXPECT_EQ(placed->x, 200);
+    EXPECT_EQ(placed->y, 100);
+    EXPECT_EQ(*placed, d.platform.peerOf(d.about())->outer());
+    EXPECT_EQ(pushes, 2);
+    EXPECT_EQ(d.platform.peerOf(d.about())->outerPushes(), 2);
 }
 
 TEST(AboutWindow, MainWindowKeepsRunningButTakesNoInputWhileItIsOpen) {

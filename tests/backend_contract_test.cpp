@@ -27,15 +27,12 @@ constexpr WindowDesign kShuffledDesign{"SHUFFLED", "Shuffled",        3000, 1500
                                        0,          kShuffledControls, {},   {}};
 
 struct ShuffledWindow {
+    HandlerGuard guard;
     HeadlessPlatform platform;
-    Runtime runtime{platform};
+    Runtime runtime{platform, guard};
     Window window{runtime, kShuffledDesign};
 
-    ShuffledWindow() {
-        HandlerGuard::instance().clear();
-        runtime.start(window);
-    }
-    ~ShuffledWindow() { HandlerGuard::instance().clear(); }
+    ShuffledWindow() { startProgram(window); }
 };
 
 }  // namespace
@@ -56,22 +53,23 @@ TEST(BackendContract, TheCoreHandsOverShownControlsInTabOrderAndALinesEndPoints)
 
 TEST(BackendContract, AFaultBehindAnInputEntryIsReportedOnceAndStaysInTheCore) {
     ShuffledWindow s;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(s.guard);
     const std::vector<std::string>& reports = warnings.lines;
     s.window.control("first")->onClick = [] { throw std::runtime_error("broken"); };
     EXPECT_TRUE(s.platform.clickControl(s.window, "first"));
     EXPECT_TRUE(s.platform.clickControl(s.window, "first"));
-    EXPECT_EQ(HandlerGuard::instance().count("first", "broken"), 2u);
+    EXPECT_EQ(s.guard.count("first", "broken"), 2u);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("first: broken"), std::string::npos) << reports[0];
     EXPECT_TRUE(s.window.loaded());
 }
 
 TEST(BackendContract, TheRuntimeConnectsItselfAndLetsGo) {
+    HandlerGuard guard;
     HeadlessPlatform platform;
     int ticks = 0;
     {
-        Runtime runtime(platform);
+        Runtime runtime(platform, guard);
         Timer& t = runtime.scheduler().create("t", [&] { ++ticks; });
         t.setPeriod(1);
         t.setEnabled(true);
@@ -100,11 +98,12 @@ class FailingUnloadWindow : public Window {
 }  // namespace
 
 TEST(BackendContract, AWindowWhoseUnloadFailsStillClosesAndCanCloseAgain) {
-    test::CapturedWarnings warnings;
+    HandlerGuard guard;
+    test::CapturedWarnings warnings(guard);
     HeadlessPlatform platform;
-    Runtime runtime(platform);
+    Runtime runtime(platform, guard);
     FailingUnloadWindow window(runtime, kShuffledDesign);
-    runtime.start(window);
+    startProgram(window);
     input::closeCommand(window);
     EXPECT_FALSE(window.loaded());
     EXPECT_EQ(platform.peerOf(window), nullptr);
@@ -113,7 +112,7 @@ TEST(BackendContract, AWindowWhoseUnloadFailsStillClosesAndCanCloseAgain) {
     input::closeCommand(window);
     EXPECT_FALSE(window.loaded()) << "a failed unload must not leave the window unclosable";
     EXPECT_EQ(window.unloads, 2);
-    EXPECT_EQ(HandlerGuard::instance().count("SHUFFLED", "store gone"), 2u);
+    EXPECT_EQ(guard.count("SHUFFLED", "store gone"), 2u);
     ASSERT_EQ(warnings.lines.size(), 1u);
     EXPECT_NE(warnings.lines[0].find("SHUFFLED: store gone"), std::string::npos)
         << warnings.lines[0];
@@ -121,7 +120,7 @@ TEST(BackendContract, AWindowWhoseUnloadFailsStillClosesAndCanCloseAgain) {
 
 TEST(BackendContract, AWindowThePlatformCannotMakeIsClosedAgainAndItsOwnerTakesInputAgain) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     d.start();
     d.platform.setRefusesWindows(true);
     ASSERT_TRUE(d.doubleClickStrip());
@@ -137,9 +136,9 @@ TEST(BackendContract, AWindowThePlatformCannotMakeIsClosedAgainAndItsOwnerTakesI
 
 TEST(BackendContract, AStartUpWindowThePlatformCannotMakeEndsTheProgramWithTheReason) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     d.platform.setRefusesWindows(true);
-    Program program(d.platform);
+    Program program(d.platform, d.guard);
     EXPECT_EQ(program.run(), 1);
     ASSERT_EQ(warnings.lines.size(), 2u);
     EXPECT_NE(warnings.lines[0].find("cannot create a window"), std::string::npos);

@@ -1,6 +1,5 @@
 #pragma once
-// What the handler guard reports while a test runs: the guard starts afresh, its lines gather
-// here, and the test leaves the guard as it found a fresh one.
+// What a handler guard reports while a test runs gathers here, until the test lets go of it.
 
 #include <string>
 #include <string_view>
@@ -12,16 +11,17 @@ namespace qv::test {
 
 class CapturedWarnings {
   public:
-    CapturedWarnings() {
-        HandlerGuard::instance().clear();
-        HandlerGuard::instance().setExtraSink(
-            [this](std::string_view l) { lines.emplace_back(l); });
+    explicit CapturedWarnings(HandlerGuard& guard) : guard_(guard) {
+        guard_.setExtraSink([this](std::string_view l) { lines.emplace_back(l); });
     }
-    ~CapturedWarnings() { HandlerGuard::instance().clear(); }
+    ~CapturedWarnings() { guard_.setExtraSink(nullptr); }
     CapturedWarnings(const CapturedWarnings&) = delete;
     CapturedWarnings& operator=(const CapturedWarnings&) = delete;
 
     std::vector<std::string> lines;
+
+  private:
+    HandlerGuard& guard_;
 };
 
 }  // namespace qv::test

@@ -14,28 +14,27 @@
 #include "platform/headless/headless_platform.h"
 
 using namespace qv;
+using namespace qv::headless;
 
 namespace {
 
 constexpr std::uint64_t kMsPerDay = 86'400'000;
 
 struct Desktop {
+    HandlerGuard guard;
     HeadlessPlatform platform;
     std::unique_ptr<Program> program;
     std::vector<std::string> reports;
 
     explicit Desktop(std::uint64_t uptimeMs = 0) : platform(uptimeMs) {
-        HandlerGuard::instance().clear();
-        HandlerGuard::instance().setExtraSink(
-            [this](std::string_view l) { reports.emplace_back(l); });
+        guard.setExtraSink([this](std::string_view l) { reports.emplace_back(l); });
     }
-    ~Desktop() { HandlerGuard::instance().clear(); }
 
     void put(std::string_view key, std::string_view value) {
         platform.store().setRaw("qv-tickspan", key, value);
     }
     MainWindow& start() {
-        program = std::make_unique<Program>(platform);
+        program = std::make_unique<Program>(platform, guard);
         program->start();
         return program->main;
     }

@@ -1,36 +1,36 @@
-// The Linux backend's pure parts: reading the desktop's DPI from the X resources.
+// The Linux backend's pure parts: the desktop's DPI from the value of its X resource.
 
 #include <gtest/gtest.h>
 
 #include "platform/fltk/x11_desktop.h"
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 namespace {
 
-TEST(XftDpi, ReadsTheSettingAmongOtherResources) {
-    EXPECT_EQ(xftDpi("Xft.dpi:\t96\n"), 96);
-    EXPECT_EQ(xftDpi("Xcursor.size:\t24\nXft.antialias:\t1\nXft.dpi:\t144\nXft.hinting:\t1\n"),
-              144);
-    EXPECT_EQ(xftDpi("Xft.dpi: 120.4"), 120);  // no newline at the end, fraction rounded
-    EXPECT_EQ(xftDpi("  Xft.dpi :  192  \r\n"), 192);
+TEST(DpiResource, ReadsAWholeOrRoundedNumber) {
+    EXPECT_EQ(dpiValue("96"), 96);
+    EXPECT_EQ(dpiValue("144"), 144);
+    EXPECT_EQ(dpiValue("120.4"), 120);
+    EXPECT_EQ(dpiValue("  192  \r"), 192);  // the resource manager keeps trailing blanks
+    EXPECT_EQ(dpiValue("24"), 24);
+    EXPECT_EQ(dpiValue("960"), 960);
 }
 
-TEST(XftDpi, AbsentOrUnusableGivesNothing) {
-    EXPECT_EQ(xftDpi(""), std::nullopt);
-    EXPECT_EQ(xftDpi("Xft.antialias:\t1\n"), std::nullopt);
-    EXPECT_EQ(xftDpi("Xft.dpi:\tbig\n"), std::nullopt);
-    EXPECT_EQ(xftDpi("Xft.dpi:\t96dpi\n"), std::nullopt);
-    EXPECT_EQ(xftDpi("Xft.dpi:\t0\n"), std::nullopt);
-    EXPECT_EQ(xftDpi("Xft.dpi:\t-96\n"), std::nullopt);
-    EXPECT_EQ(xftDpi("Xft.dpi:\t1e9\n"), std::nullopt);
-    EXPECT_EQ(xftDpi("Xft.dpix:\t96\n"), std::nullopt);
-    EXPECT_EQ(xftDpi("Xft.dpi\t96\n"), std::nullopt);
+TEST(DpiResource, RefusesWhatIsNoUsableDpi) {
+    for (const char* text : {"", "big", "96dpi", "0", "-96", "23", "961", "1e9", "nan", "inf"}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(dpiValue(text), std::nullopt);
+    }
 }
 
-TEST(XftDpi, TheLastSettingWins) {
-    EXPECT_EQ(xftDpi("Xft.dpi:\t96\nXft.dpi:\t120\n"), 120);
-    EXPECT_EQ(xftDpi("Xft.dpi:\t96\nXft.dpi:\tnone\n"), std::nullopt);
+TEST(DpiResource, TheWarningQuotesOnlyShortPrintableText) {
+    EXPECT_EQ(unusableDpiWarning("big"),
+              "X resource Xft.dpi holds \"big\", which is not a DPI from 24 to 960; using 96");
+    EXPECT_EQ(unusableDpiWarning("\x1b[2J"),
+              "X resource Xft.dpi is not a DPI from 24 to 960; using 96");
+    EXPECT_EQ(unusableDpiWarning(std::string(41, '9')),
+              "X resource Xft.dpi is not a DPI from 24 to 960; using 96");
 }
 
 }  // namespace
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

@@ -37,6 +37,7 @@
 
 using namespace qv;
 using namespace qv::test;
+using namespace qv::headless;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
@@ -63,7 +64,7 @@ TEST_F(IniStoreTest, CopiesSavingAtOnceKeepEachOthersKeys) {
             while (::read(gate[0], &c, 1) < 0 && errno == EINTR) {
             }
             IniSettingsOptions o = options();
-            IniSettingsBackend backend(o);
+            IniSettingsBackend backend(guard, o);
             // The program never saves a key again: a save refused is a save lost.
             int refused = 0;
             for (int i = 0; i < kSaves; ++i) {
@@ -77,7 +78,7 @@ TEST_F(IniStoreTest, CopiesSavingAtOnceKeepEachOthersKeys) {
     ::close(gate[1]);  // go
 
     // Meanwhile reads never see a partial file.
-    IniSettingsBackend reader(options());
+    IniSettingsBackend reader(guard, options());
     int reads = 0;
     while (!children.empty()) {
         reader.read("QV_TKS", "qv-tickspan", "p0_k0");
@@ -107,7 +108,7 @@ TEST_F(IniStoreTest, ASaverKilledAtAnyMomentLeavesAReadableFile) {
                                            "AUTOSTART_TICKBOX"};
     // A file of some size, so that a write is caught half-way now and then.
     {
-        IniSettingsBackend backend(options());
+        IniSettingsBackend backend(guard, options());
         for (int i = 0; i < 300; ++i)
             ASSERT_TRUE(
                 backend.save("QV_TKS", "other", "padding" + std::to_string(i), std::string(40, 'x'))
@@ -117,7 +118,7 @@ TEST_F(IniStoreTest, ASaverKilledAtAnyMomentLeavesAReadableFile) {
     for (int round = 0; round < 40; ++round) {
         const pid_t child = spawn([&] {
             IniSettingsOptions o = options();
-            IniSettingsBackend backend(o);
+            IniSettingsBackend backend(guard, o);
             for (unsigned n = 0;; ++n)
                 backend.save("QV_TKS", "qv-tickspan", keys[n % keys.size()],
                              std::to_string(n % 10));
@@ -138,7 +139,7 @@ TEST_F(IniStoreTest, ASaverKilledAtAnyMomentLeavesAReadableFile) {
         }
     }
     // The dead saver's lock is gone and its temporary is cleared by the next save.
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     EXPECT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "42").ok);
     EXPECT_FALSE(fs::exists(file() + ".tmp"));
     EXPECT_TRUE(reports.empty());

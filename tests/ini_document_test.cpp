@@ -37,6 +37,7 @@
 
 using namespace qv;
 using namespace qv::test;
+using namespace qv::headless;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 

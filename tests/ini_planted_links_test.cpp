@@ -17,6 +17,7 @@
 
 using namespace qv;
 using namespace qv::test;
+using namespace qv::headless;
 namespace fs = std::filesystem;
 
 namespace {
@@ -30,16 +31,19 @@ class PlantedTest : public IniStoreTest {
         spill(victim(), "the user's own file\n");
     }
     // What the store's own four keys do at a close, through the settings store.
+    // A guard of its own at each call, as a program of its own has: what it says is news.
     std::size_t refusedCloseReports() {
-        IniSettingsBackend backend(options());
+        HandlerGuard fresh;
+        test::CapturedWarnings said(fresh);
+        IniSettingsBackend backend(fresh, options());
         FixedSection section;
-        SettingsStore store(backend, section);
-        reports.clear();
+        SettingsStore store(backend, section, fresh);
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 2.0f));
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Top, 3.0f));
         EXPECT_FALSE(store.saveInteger16(SettingKey::AUTOSTART_TICKBOX, 0));
         // Reading still works.
         EXPECT_EQ(store.readSingle(SettingKey::MAIN_Left), 1.0f);
+        reports = said.lines;
         return reports.size();
     }
 };
@@ -47,9 +51,6 @@ class PlantedTest : public IniStoreTest {
 TEST_F(PlantedTest, ALockFileThatIsALinkIsRefusedAndItsTargetIsLeftAlone) {
     for (const bool dangling : {false, true}) {
         SCOPED_TRACE(dangling ? "a link to nothing" : "a link to a file");
-        HandlerGuard::instance().clear();
-        HandlerGuard::instance().setExtraSink(
-            [this](std::string_view l) { reports.emplace_back(l); });
         const std::string target = dangling ? dir.path() + "/created" : victim();
         fs::remove(file() + ".lock");
         fs::create_symlink(target, file() + ".lock");
@@ -73,7 +74,7 @@ TEST_F(PlantedTest, ATemporaryFileThatIsALinkIsReplacedNotFollowed) {
         const std::string target = dangling ? dir.path() + "/created" : victim();
         fs::remove(file() + ".tmp");
         fs::create_symlink(target, file() + ".tmp");
-        IniSettingsBackend backend(options());
+        IniSettingsBackend backend(guard, options());
         ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", dangling ? "3" : "2").ok);
         EXPECT_EQ(slurp(victim()), "the user's own file\n");
         EXPECT_FALSE(fs::exists(dir.path() + "/created"));
@@ -93,7 +94,7 @@ TEST_F(PlantedTest, AFolderEveryoneMayWriteToIsNotSavedInto) {
     EXPECT_EQ(slurp(file()), "[qv-tickspan]\nMAIN_Left=1\n");
     // Sticky or not, the folder is the user's to mend: once it is, saves work again.
     fs::permissions(folder(), fs::perms(0700));
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     EXPECT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "2").ok);
 }
 
@@ -110,8 +111,6 @@ TEST_F(PlantedTest, AFolderOfAnotherUserOrOfAGroupWithOthersIsNotSavedInto) {
     if (!other) GTEST_SKIP() << "no user daemon to share a group with";
     ASSERT_EQ(::chown(folder().c_str(), 0, other->pw_gid), 0);
     fs::permissions(folder(), fs::perms(0770));
-    HandlerGuard::instance().clear();
-    HandlerGuard::instance().setExtraSink([this](std::string_view l) { reports.emplace_back(l); });
     EXPECT_EQ(refusedCloseReports(), 1u);
     EXPECT_NE(reports.at(0).find("may write to it and has members other than you"),
               std::string::npos)
@@ -120,7 +119,7 @@ TEST_F(PlantedTest, AFolderOfAnotherUserOrOfAGroupWithOthersIsNotSavedInto) {
     // The user's own group, with the user alone in it (as Debian's user-private groups are):
     // a group-writable folder is normal there.
     ASSERT_EQ(::chown(folder().c_str(), 0, 0), 0);
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     EXPECT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "2").ok);
 }
 

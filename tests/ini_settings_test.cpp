@@ -32,19 +32,21 @@
 
 #include "platform/headless/memory_settings.h"
 #include "platform/posix/ini_document.h"
+#include "platform/posix/ini_folder.h"
 #include "platform/posix/ini_settings.h"
 #include "settings/settings_store.h"
 #include "tests/ini_test_support.h"
 
 using namespace qv;
 using namespace qv::test;
+using namespace qv::headless;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace {
 
 TEST_F(IniStoreTest, FirstSaveCreatesAPlainFile) {
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), std::nullopt);
     ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1000").ok);
     ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "AUTOSTART_TICKBOX", "0").ok);
@@ -61,10 +63,10 @@ TEST_F(IniStoreTest, FirstSaveCreatesAPlainFile) {
 }
 
 TEST_F(IniStoreTest, OddSectionNamesRoundTripThroughTheFile) {
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     for (std::size_t i = 0; i < oddNames().size(); ++i)
         ASSERT_TRUE(backend.save("QV_TKS", oddNames()[i], "MAIN_Top", std::to_string(i)).ok);
-    IniSettingsBackend fresh(options());
+    IniSettingsBackend fresh(guard, options());
     for (std::size_t i = 0; i < oddNames().size(); ++i)
         EXPECT_EQ(fresh.read("QV_TKS", oddNames()[i], "MAIN_Top"), std::to_string(i)) << i;
     EXPECT_TRUE(ini::isValidUtf8(slurp(file())));
@@ -88,7 +90,7 @@ TEST_F(IniStoreTest, WhereTheFileLives) {
     }
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(userConfigHome(), "/home/someone/.config");
-    EXPECT_EQ(IniSettingsBackend().storePath("QV_TKS"),
+    EXPECT_EQ(IniSettingsBackend(guard).storePath("QV_TKS"),
               "/home/someone/.config/QV_TKS/settings.ini");
     ::unsetenv("HOME");
     const auto fromPasswd = userConfigHome();
@@ -105,7 +107,7 @@ TEST_F(IniStoreTest, WhereTheFileLives) {
 }
 
 TEST_F(IniStoreTest, ALinkedFileIsReplacedAtItsTarget) {
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     const std::string real = dir.path() + "/dotfiles/qv.ini";
     spill(real, "# mine\n[qv-tickspan]\nMAIN_Left=1\n");
     fs::create_directories(fs::path(file()).parent_path());
@@ -126,7 +128,7 @@ TEST_F(IniStoreTest, ABrokenFileGivesWhatCanBeReadAndIsKeptBeforeItIsRewritten) 
     const std::string broken =
         "[qv-tickspan]\nMAIN_Left=1234\n\x7F\x45LF\x02\0\0\x01\n[other]\nkeep=me\nMAIN_Top="s;
     spill(file(), broken);
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "1234");
     EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Top"), std::nullopt);
     ASSERT_EQ(reports.size(), 1u);  // once, however often it is read
@@ -161,19 +163,19 @@ TEST_F(IniStoreTest, ABrokenFileGivesWhatCanBeReadAndIsKeptBeforeItIsRewritten) 
 TEST_F(IniStoreTest, ALineThatASaveMovesToTheTopReadsAsBefore) {
     const std::string bom = "\xEF\xBB\xBF";
     spill(file(), "\xFF\n" + bom + bom + "[s]\nk=v\n");
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     EXPECT_EQ(backend.read("QV_TKS", "s", "k"), "v");
     ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1").ok);
     EXPECT_EQ(slurp(file()), bom + bom + "[s]\nk=v\n\n[qv-tickspan]\nMAIN_Left=1\n");
     reports.clear();
-    IniSettingsBackend fresh(options());
+    IniSettingsBackend fresh(guard, options());
     EXPECT_EQ(fresh.read("QV_TKS", "s", "k"), "v");
     EXPECT_EQ(fresh.read("QV_TKS", "qv-tickspan", "MAIN_Left"), "1");
     EXPECT_TRUE(reports.empty()) << reports.front();
 }
 
 TEST_F(IniStoreTest, AStoreThatCannotBeReadIsNeverWrittenOver) {
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     fs::create_directories(file());  // a folder where the file should be
     EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Left"), std::nullopt);
     EXPECT_EQ(backend.read("QV_TKS", "qv-tickspan", "MAIN_Top"), std::nullopt);
@@ -189,7 +191,7 @@ TEST_F(IniStoreTest, AStoreThatCannotBeReadIsNeverWrittenOver) {
 TEST_F(IniStoreTest, SavesThatFailSayWhyAndChangeNothing) {
     // A file where the application's folder should be.
     spill(dir.path() + "/config/QV_TKS", "not a folder");
-    IniSettingsBackend backend(options());
+    IniSettingsBackend backend(guard, options());
     SaveResult r = backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1");
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error,
@@ -206,11 +208,11 @@ TEST_F(IniStoreTest, SavesThatFailSayWhyAndChangeNothing) {
                              {IniStep::Lock, ENOLCK}}) {
         IniSettingsOptions o = options();
         o.fault = [step = step, err = err](IniStep s) { return s == step ? err : 0; };
-        IniSettingsBackend failing(o);
+        IniSettingsBackend failing(guard, o);
         reports.clear();
         std::vector<std::string>& storeReports = reports;
         FixedSection section;
-        SettingsStore store(failing, section);
+        SettingsStore store(failing, section, guard);
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 2.0f));
         EXPECT_FALSE(store.saveSingle(SettingKey::MAIN_Left, 3.0f));
         ASSERT_EQ(storeReports.size(), 1u);
@@ -226,7 +228,7 @@ TEST_F(IniStoreTest, SavesThatFailSayWhyAndChangeNothing) {
 TEST_F(IniStoreTest, AHungLockHolderMakesTheSaveGiveUpAtTheBound) {
     IniSettingsOptions o = options();
     o.lockTimeout = std::chrono::milliseconds(300);  // the default is seconds
-    IniSettingsBackend backend(o);
+    IniSettingsBackend backend(guard, o);
     ASSERT_TRUE(backend.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1").ok);
     const int holder = ::open((file() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(holder, 0);
@@ -261,7 +263,7 @@ TEST_F(IniStoreTest, ASaveWaitsForASlowHolder) {
         }
         return 0;
     };
-    IniSettingsBackend slow(slowOptions);
+    IniSettingsBackend slow(guard, slowOptions);
     std::future<SaveResult> slowSave = std::async(
         std::launch::async, [&] { return slow.save("QV_TKS", "qv-tickspan", "MAIN_Left", "1"); });
     // The slow save holds the lock and is in its sync. (Should it fail before, it says why.)
@@ -274,7 +276,7 @@ TEST_F(IniStoreTest, ASaveWaitsForASlowHolder) {
         if (step == IniStep::ReadStore) waited = slowSyncDone;  // under the lock
         return 0;
     };
-    IniSettingsBackend other(otherOptions);
+    IniSettingsBackend other(guard, otherOptions);
     const SaveResult r = other.save("QV_TKS", "qv-tickspan", "MAIN_Top", "2");
     EXPECT_TRUE(r.ok) << r.error;
     EXPECT_TRUE(waited);
@@ -289,9 +291,9 @@ TEST_F(IniStoreTest, TheLocaleChangesNoByte) {
     auto saveAll = [&](const std::string& home) {
         IniSettingsOptions o = options();
         o.configHome = home;
-        IniSettingsBackend backend(o);
+        IniSettingsBackend backend(guard, o);
         FixedSection section;
-        SettingsStore store(backend, section);
+        SettingsStore store(backend, section, guard);
         EXPECT_TRUE(store.saveSingle(SettingKey::MAIN_Left, geometry[0]));
         EXPECT_TRUE(store.saveSingle(SettingKey::MAIN_Top, geometry[1]));
         EXPECT_TRUE(store.saveSingle(SettingKey::ABOUT_Left, geometry[2]));
@@ -312,9 +314,9 @@ TEST_F(IniStoreTest, TheLocaleChangesNoByte) {
 
     IniSettingsOptions o = options();
     o.configHome = dir.path() + "/german";
-    IniSettingsBackend backend(o);
+    IniSettingsBackend backend(guard, o);
     FixedSection section;
-    SettingsStore store(backend, section);
+    SettingsStore store(backend, section, guard);
     EXPECT_EQ(store.readSingle(SettingKey::MAIN_Left), geometry[0]);
     EXPECT_EQ(store.readSingle(SettingKey::MAIN_Top), geometry[1]);
     EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Left), geometry[2]);

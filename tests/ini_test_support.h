@@ -20,6 +20,8 @@
 
 namespace qv::test {
 
+using namespace qv::posix;
+
 namespace fs = std::filesystem;
 
 class TempDir {
@@ -113,7 +115,8 @@ class IniStoreTest : public ::testing::Test {
     std::string file() const { return dir.path() + "/config/QV_TKS/settings.ini"; }
 
     TempDir dir;
-    test::CapturedWarnings warnings;
+    HandlerGuard guard;
+    test::CapturedWarnings warnings{guard};
     std::vector<std::string>& reports = warnings.lines;
 };
 

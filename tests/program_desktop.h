@@ -18,22 +18,22 @@
 
 namespace qv::test {
 
+using namespace qv::headless;
+
 using Op = MemorySettingsBackend::Op;
 
 constexpr std::uint64_t kUptimeAtStart = 123456789 - kTimerResolutionMs;
 constexpr std::string_view kRunning = "QV-TICKSPAN: 1d, 10h, 17m, 36s";
 
 struct Desktop {
+    HandlerGuard guard;
     HeadlessPlatform platform{kUptimeAtStart};
     MemorySettingsBackend& store = platform.store();
     std::unique_ptr<Program> program;
 
-    Desktop() { HandlerGuard::instance().clear(); }
-    ~Desktop() { HandlerGuard::instance().clear(); }
-
     // Starts the program (the settings as the test left them).
     Program& start() {
-        program = std::make_unique<Program>(platform);
+        program = std::make_unique<Program>(platform, guard);
         program->start();
         return *program;
     }

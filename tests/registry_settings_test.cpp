@@ -18,6 +18,8 @@
 #include "tests/captured_warnings.h"
 
 using namespace qv;
+using namespace qv::headless;
+using namespace qv::win32;
 
 namespace {
 
@@ -54,9 +56,10 @@ class RegistryTest : public ::testing::Test {
 
     const std::string app = "QV_TKS_TEST_" + narrowFromWide(pidText());
     const std::wstring appKey = L"Software\\" + wideFromNarrow(app);
-    test::CapturedWarnings warnings;
+    HandlerGuard guard;
+    test::CapturedWarnings warnings{guard};
     std::vector<std::string>& reports = warnings.lines;
-    RegistrySettingsBackend backend;
+    RegistrySettingsBackend backend{guard};
 };
 
 TEST_F(RegistryTest, OddSectionNamesRoundTrip) {
@@ -78,7 +81,7 @@ TEST_F(RegistryTest, OddSectionNamesRoundTrip) {
         const SaveResult r = backend.save(app, names[i], "MAIN_Left", std::to_string(i));
         ASSERT_TRUE(r.ok) << names[i] << ": " << r.error;
     }
-    RegistrySettingsBackend fresh;
+    RegistrySettingsBackend fresh(guard);
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(fresh.read(app, names[i], "MAIN_Left"), std::to_string(i)) << names[i];
         EXPECT_EQ(fresh.read(app, names[i], "MAIN_Top"), std::nullopt);
@@ -146,7 +149,7 @@ TEST_F(RegistryTest, TheStoreOverTheRegistry) {
     const std::wstring sectionKey = L"Software\\QV_TKS\\" + wideFromNarrow(section);
     FixedSection name(section);
     {
-        SettingsStore store(backend, name);
+        SettingsStore store(backend, name, guard);
         EXPECT_EQ(store.readSingle(SettingKey::ABOUT_Width), 8730.0f);
         EXPECT_EQ(store.readInteger16(SettingKey::AUTOSTART_TICKBOX), 1);
         EXPECT_TRUE(store.saveSingle(SettingKey::ABOUT_Left, -1234.5f));

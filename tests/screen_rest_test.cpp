@@ -19,6 +19,7 @@
 #include "timer_rig.h"
 
 using namespace qv;
+using namespace qv::headless;
 
 using Rig = TimerRig;
 
@@ -80,16 +81,15 @@ namespace {
 constexpr std::uint64_t kUptimeAtStart = 123456789 - kTimerResolutionMs;  // 1d 10h 17m 36.779s
 
 struct Desktop {
+    HandlerGuard guard;
     HeadlessPlatform platform{kUptimeAtStart};
     std::unique_ptr<Program> program;
 
     Desktop() {
-        HandlerGuard::instance().clear();
-        program = std::make_unique<Program>(platform);
+        program = std::make_unique<Program>(platform, guard);
         program->start();
         platform.advance(kTimerResolutionMs);
     }
-    ~Desktop() { HandlerGuard::instance().clear(); }
     std::string caption() { return platform.peerOf(program->main)->screenCaption(); }
     int wakeUpsOver(std::int64_t ms) {
         const int before = platform.wakeUps();

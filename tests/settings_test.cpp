@@ -24,6 +24,7 @@
 #include "tests/captured_warnings.h"
 
 using namespace qv;
+using namespace qv::headless;
 
 namespace {
 
@@ -203,9 +204,10 @@ class StoreTest : public ::testing::Test {
   protected:
     MemorySettingsBackend backend;
     FixedSection section{"qv-tickspan"};
-    test::CapturedWarnings warnings;
+    HandlerGuard guard;
+    test::CapturedWarnings warnings{guard};
     std::vector<std::string>& reports = warnings.lines;
-    SettingsStore store{backend, section};
+    SettingsStore store{backend, section, guard};
 };
 
 TEST_F(StoreTest, EmptyStoreGivesTheDefaultsInTheWindowsOrder) {

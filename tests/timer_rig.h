@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/handler_guard.h"
 #include "platform/headless/headless_loop.h"
 #include "platform/headless/virtual_clock.h"
 #include "platform/timer_scheduler.h"
@@ -13,9 +14,10 @@
 namespace qv {
 
 struct TimerRig {
-    VirtualClock clock;
-    TimerScheduler scheduler{[this] { return clock.nowMs(); }};
-    HeadlessLoop loop{clock, scheduler};
+    HandlerGuard guard;
+    headless::VirtualClock clock;
+    TimerScheduler scheduler{guard, [this] { return clock.nowMs(); }};
+    headless::HeadlessLoop loop{clock, scheduler};
     std::string order;                // the names of the timers that ticked, in turn
     std::vector<std::int64_t> ticks;  // every tick of every timer, at its time
 

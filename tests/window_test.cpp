@@ -77,9 +77,30 @@ TEST(MainWindowStartUp, AutoStartOffLeavesTheStepsOff) {
     EXPECT_EQ(d.screenCaption(), kDisabledTitle);
 }
 
+// What the README and the manual page promise of a hand-edited option: the value rounds to the
+// nearest whole number, halves to the even one, and only 1 is on.
+TEST(MainWindowStartUp, AnOptionIsOnWhenItsValueRoundsToOne) {
+    for (const auto& [text, on] : std::vector<std::pair<std::string, bool>>{{"1", true},
+                                                                            {"0.6", true},
+                                                                            {"1.4", true},
+                                                                            {"1e0", true},
+                                                                            {"0.5", false},
+                                                                            {"1.5", false},
+                                                                            {"2", false},
+                                                                            {"-1", false}}) {
+        SCOPED_TRACE(text);
+        Desktop d;
+        d.put("AUTOSTART_TICKBOX", text);
+        d.put("AlwaysOnTop_TICKBOX", text);
+        d.start();
+        EXPECT_TRUE(allSixEnabled(d.main(), on));
+        EXPECT_EQ(d.main().keeperTimer().enabled(), on);
+    }
+}
+
 TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     const std::vector<std::string>& reports = warnings.lines;
     d.put("MAIN_Left", "1e9");     // far beyond any screen
     d.put("MAIN_Top", "abc");      // not a number
@@ -102,7 +123,7 @@ TEST(MainWindowStartUp, UnusableStoredValuesFallBackToDefaults) {
 
 TEST(MainWindowStartUp, AnUnusableSizeIsReportedAsItWasRead) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     const std::vector<std::string>& reports = warnings.lines;
     d.put("MAIN_Width", "-0.1");
     d.start();
@@ -115,7 +136,7 @@ TEST(MainWindowStartUp, AnUnusableSizeIsReportedAsItWasRead) {
 
 TEST(MainWindowStartUp, AStoredSizeBeyondTheDesktopIsLimitedToItWhereTheSystemDoesNot) {
     Desktop d;
-    test::CapturedWarnings warnings;
+    test::CapturedWarnings warnings(d.guard);
     // Two monitors side by side, 1920 + 1280 pixels wide, 1080 high at most.
     std::vector<Monitor> monitors = d.platform.monitors();
     ASSERT_FALSE(monitors.empty());

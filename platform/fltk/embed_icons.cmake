@@ -14,14 +14,14 @@ endforeach()
 file(WRITE "${OUTPUT}.tmp" "// Generated from assets/ by embed_icons.cmake; do not edit.
 #include \"platform/fltk/embedded_icons.h\"
 
-namespace qv {
+namespace qv::fltk {
 namespace {
 ${body}}  // namespace
 
 const std::array<EmbeddedPng, ${count}> kEmbeddedIcons{{
 ${table}}};
 
-}  // namespace qv
+}  // namespace qv::fltk
 ")
 file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.tmp")

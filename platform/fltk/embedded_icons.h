@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 
-namespace qv {
+namespace qv::fltk {
 
 struct EmbeddedPng {
     int pixels;  // width and height
@@ -15,4 +15,4 @@ struct EmbeddedPng {
 
 extern const std::array<EmbeddedPng, 2> kEmbeddedIcons;
 
-}  // namespace qv
+}  // namespace qv::fltk

@@ -6,12 +6,14 @@
 
 #include "app/program.h"
 #include "platform/fltk/fltk_platform.h"
+#include "platform/handler_guard.h"
 #include "platform/program_identity.h"
 
 int main() {
+    qv::HandlerGuard guard;
     try {
-        qv::FltkPlatform platform;
-        qv::Program program(platform);
+        qv::fltk::FltkPlatform platform(guard);
+        qv::Program program(platform, guard);
         return program.run();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(qv::kProgramName.size()),

@@ -3,12 +3,14 @@
 #include <FL/Fl.H>
 #include <FL/Fl_PNG_Image.H>
 #include <FL/x.H>
+#include <X11/Xproto.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,18 +20,18 @@
 #include <string>
 
 #include "platform/fltk/embedded_icons.h"
+#include "platform/fltk/fltk_widgets.h"
 #include "platform/fltk/fltk_window.h"
 #include "platform/fltk/screen_sources.h"
 #include "platform/fltk/session_screen.h"
 #include "platform/fltk/x11_desktop.h"
 #include "platform/fltk/x11_errors.h"
 #include "platform/fltk/x11_screen.h"
-#include "platform/handler_guard.h"
 #include "platform/posix/ini_settings.h"
 #include "platform/program_identity.h"
 #include "platform/timer_scheduler.h"
 
-namespace qv {
+namespace qv::fltk {
 
 namespace {
 
@@ -44,23 +46,16 @@ constexpr int kTitleBarSquares = 4;
 // less a margin so that a wake-up a little early still reads it.
 constexpr std::int64_t kPowerReadMs = kRestingResolutionMs - 100;
 
-FltkPlatform* gPlatform = nullptr;
-int gSignalWriteFd = -1;
+// NOTE: Xlib's two error handlers and the termination signals' handler are C callbacks that
+// take no user data: they reach the platform, and through it the handler guard, through this
+// one pointer, set as the platform starts. Atomic, so a signal arriving as it is cleared sees
+// either the platform whole or nothing.
+std::atomic<FltkPlatform*> gPlatform = nullptr;
 
 std::int64_t clockMs(clockid_t id) {
     timespec ts{};
     clock_gettime(id, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-extern "C" void onTerminationSignal(int signal) {
-    const int saved = errno;
-    const unsigned char byte = static_cast<unsigned char>(signal);
-    if (gSignalWriteFd >= 0) {
-        // A full pipe already holds a wake-up, so a failed write loses nothing.
-        [[maybe_unused]] const ssize_t n = write(gSignalWriteFd, &byte, 1);
-    }
-    errno = saved;
 }
 
 std::string errnoText(const char* what) {
@@ -69,8 +64,10 @@ std::string errnoText(const char* what) {
 
 }  // namespace
 
-FltkPlatform::FltkPlatform()
-    : settings_(makeIniSettingsBackend()), section_(makeProcSelfExeSection()) {
+FltkPlatform::FltkPlatform(HandlerGuard& guard)
+    : guard_(guard),
+      settings_(posix::makeIniSettingsBackend(guard)),
+      section_(posix::makeProcSelfExeSection()) {
     display_ = XOpenDisplay(nullptr);
     if (!display_) {
         const char* name = std::getenv("DISPLAY");
@@ -79,23 +76,24 @@ FltkPlatform::FltkPlatform()
     }
     fl_open_display(display_);
     gPlatform = this;
-    // After FLTK's own handler, which would end the program without saving.
+    // After FLTK's own handlers: its I/O error handler would end the program without saving,
+    // and Xlib's protocol error handler ends it on any error.
     XSetIOErrorHandler(onIoError);
-    x11::catchProtocolErrors();
+    XSetErrorHandler(onProtocolError);
 
-    const char* resources = XResourceManagerString(display_);
-    const std::string_view text = resources ? resources : "";
-    if (auto dpi = x11::xftDpi(text)) {
-        dpi_ = *dpi;
-    } else if (text.find("Xft.dpi") != std::string_view::npos) {
-        HandlerGuard::instance().warnOnce("X resource Xft.dpi is not a usable DPI; using 96");
+    if (const char* resource = x11::xftDpiResource(display_)) {
+        if (auto dpi = x11::dpiValue(resource))
+            dpi_ = *dpi;
+        else
+            guard_.warnOnce(x11::unusableDpiWarning(resource));
     }
+    setToolkitFace(x11::proportionalUiFamily(display_));
     loadIcons();
     screen_ = std::make_unique<x11::ScreenWatch>(display_);
-    sources_ = std::make_unique<fltk::ScreenSources>();
-    session_ = std::make_unique<fltk::SessionScreenWatch>(
+    sources_ = std::make_unique<ScreenSources>();
+    session_ = std::make_unique<SessionScreenWatch>(
         *sources_, [this] { reportScreen(); },
-        [](std::string_view line) { HandlerGuard::instance().warnOnce(line); });
+        [this](std::string_view line) { guard_.warnOnce(line); });
     Fl::add_system_handler(onSystemEvent, this);
     // NOTE: a timeout that FLTK arms from inside a timeout callback starts early by however
     // late that callback ran (FLTK catches up), which would wake the program before anything is
@@ -104,15 +102,15 @@ FltkPlatform::FltkPlatform()
     if (wakeFd_ >= 0)
         Fl::add_fd(wakeFd_, FL_READ, onWakeFd, this);
     else
-        HandlerGuard::instance().warnOnce(errnoText("timerfd_create; using FLTK's timeouts"));
+        guard_.warnOnce(errnoText("timerfd_create; using FLTK's timeouts"));
 }
 
 void FltkPlatform::loadIcons() {
     for (const EmbeddedPng& png : kEmbeddedIcons) {
         auto image = std::make_unique<Fl_PNG_Image>(nullptr, png.data, static_cast<int>(png.size));
         if (image->w() <= 0 || image->fail()) {
-            HandlerGuard::instance().warnOnce("the embedded " + std::to_string(png.pixels) +
-                                              " px icon cannot be decoded");
+            guard_.warnOnce("the embedded " + std::to_string(png.pixels) +
+                            " px icon cannot be decoded");
             continue;
         }
         iconPointers_.push_back(image.get());
@@ -127,13 +125,13 @@ FltkPlatform::~FltkPlatform() {
         Fl::remove_fd(wakeFd_);
         close(wakeFd_);
     }
+    FltkPlatform* self = this;
+    gPlatform.compare_exchange_strong(self, nullptr);
     if (signalPipe_[0] >= 0) {
         Fl::remove_fd(signalPipe_[0]);
-        gSignalWriteFd = -1;
         close(signalPipe_[0]);
         close(signalPipe_[1]);
     }
-    if (gPlatform == this) gPlatform = nullptr;
 }
 
 void FltkPlatform::connect(Runtime& runtime) {
@@ -166,23 +164,22 @@ void FltkPlatform::watchTerminationSignals() {
     // NOTE: a signal handler may do next to nothing; it writes the signal to a pipe that the
     // event loop watches, and the loop runs the close command.
     if (pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        HandlerGuard::instance().warnOnce(errnoText("cannot watch for termination signals: pipe2"));
+        guard_.warnOnce(errnoText("cannot watch for termination signals: pipe2"));
         return;
     }
-    gSignalWriteFd = signalPipe_[1];
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (const int s : {SIGTERM, SIGHUP, SIGINT}) {
-        if (sigaction(s, &action, nullptr) != 0)
-            HandlerGuard::instance().warnOnce(errnoText("sigaction"));
+        if (sigaction(s, &action, nullptr) != 0) guard_.warnOnce(errnoText("sigaction"));
     }
     Fl::add_fd(signalPipe_[0], FL_READ, onSignalPipe, this);
 }
 
 std::unique_ptr<WindowPeer> FltkPlatform::createPeer(Window& window, Window* owner) {
-    return std::make_unique<FltkWindow>(*this, window, owner);
+    FltkWindowHost& host = *this;
+    return std::make_unique<FltkWindow>(host, window, owner);
 }
 
 int FltkPlatform::captionFitWidth(std::string_view caption) {
@@ -223,7 +220,7 @@ void FltkPlatform::wakeAfter(std::optional<std::int64_t> ms) {
             when.it_value.tv_nsec = (at % 1000) * 1000000 + 1;  // never zero
         }
         if (timerfd_settime(wakeFd_, TFD_TIMER_ABSTIME, &when, nullptr) == 0) return;
-        HandlerGuard::instance().warnOnce(errnoText("timerfd_settime; using FLTK's timeouts"));
+        guard_.warnOnce(errnoText("timerfd_settime; using FLTK's timeouts"));
         Fl::remove_fd(wakeFd_);
         close(wakeFd_);
         wakeFd_ = -1;
@@ -274,6 +271,16 @@ int FltkPlatform::onSystemEvent(void* event, void* self) {
     return 0;  // FLTK handles the event as usual
 }
 
+void FltkPlatform::onTerminationSignal(int signal) noexcept {
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(signal);
+    if (const FltkPlatform* platform = gPlatform) {
+        // A full pipe already holds a wake-up, so a failed write loses nothing.
+        [[maybe_unused]] const ssize_t n = write(platform->signalPipe_[1], &byte, 1);
+    }
+    errno = saved;
+}
+
 int FltkPlatform::onIoError(Display*) noexcept {
     // NOTE: Xlib ends the process when this handler returns, and no X call may be made in it;
     // the windows close without touching the display, saving the last known geometry.
@@ -282,10 +289,24 @@ int FltkPlatform::onIoError(Display*) noexcept {
     if (FltkPlatform* platform = gPlatform) {
         platform->displayLost_ = true;
         if (platform->runtime_) input::endOfSession(*platform->runtime_);
+        platform->guard_.flushRepeats();
     }
-    HandlerGuard::instance().flushRepeats();
     std::fflush(stderr);
     std::_Exit(1);
+}
+
+int FltkPlatform::onProtocolError(Display* display, XErrorEvent* error) {
+    FltkPlatform* platform = gPlatform;
+    if (!platform) return 0;
+    // The resource id is left out so that one kind of error is reported once, however many
+    // windows it strikes.
+    std::string line = "X error " + x11::errorText(display, *error);
+    if (error->request_code == X_CreateWindow)
+        platform->failedCreation_ = error->serial;  // the one who asked for the window says more
+    else
+        line += " (reported once; the program goes on)";
+    platform->guard_.warnOnce(line);
+    return 0;
 }
 
 std::vector<Monitor> FltkPlatform::monitors() const {
@@ -318,4 +339,4 @@ void FltkPlatform::setTopmost(WindowHandle window, bool topmost) {
     if (topmost) x11::raise(display_, w);
 }
 
-}  // namespace qv
+}  // namespace qv::fltk

@@ -10,25 +10,27 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/fltk/fltk_window.h"
+#include "platform/handler_guard.h"
 #include "platform/settings_backend.h"
 
 class Fl_RGB_Image;
 
-namespace qv {
+namespace qv::fltk {
 
-class FltkWindow;
 namespace x11 {
 class ScreenWatch;
 }
-namespace fltk {
 class ScreenSources;
 class SessionScreenWatch;
-}  // namespace fltk
 
-class FltkPlatform : public Backend {
+// Its windows reach it only as their host.
+class FltkPlatform : public Backend, private FltkWindowHost {
   public:
     // Opens the display ($DISPLAY); throws std::runtime_error with the reason when it cannot.
-    FltkPlatform();
+    // What goes wrong on the way (X errors, a resource or a system call it cannot use) is
+    // reported through `guard`.
+    explicit FltkPlatform(HandlerGuard& guard);
     ~FltkPlatform() override;
     FltkPlatform(const FltkPlatform&) = delete;
     FltkPlatform& operator=(const FltkPlatform&) = delete;
@@ -66,29 +68,34 @@ class FltkPlatform : public Backend {
     SettingsBackend& settingsBackend() override { return *settings_; }
     const SectionSource& executableSection() const override { return *section_; }
 
-    Display* display() const { return display_; }
-    // True once the connection to the X server is gone: windows then make no X calls.
-    bool displayLost() const { return displayLost_; }
-    // The frame the window manager gives our windows, before one of them is mapped.
-    FrameExtents estimatedFrame();
-    void rememberFrame(const FrameExtents& frame) { frame_ = frame; }
-    // The application icon in its sizes, for every window.
-    const std::vector<const Fl_RGB_Image*>& icons() const { return iconPointers_; }
+    Display* display() const override { return display_; }
+    bool displayLost() const override { return displayLost_; }
 
   private:
-    friend class FltkWindow;
+    // The windows' host.
+    unsigned long lastFailedWindowCreation() const override { return failedCreation_; }
+    FrameExtents estimatedFrame() override;
+    void rememberFrame(const FrameExtents& frame) override { frame_ = frame; }
+    const std::vector<const Fl_RGB_Image*>& icons() const override { return iconPointers_; }
+    void windowCreated(FltkWindow* window) override { windows_.push_back(window); }
+    void windowDestroyed(FltkWindow* window) override;
+
     static void onTimeout(void* self) noexcept;
     static void onWakeFd(int fd, void* self) noexcept;
     static void onSignalPipe(int fd, void* self) noexcept;
     static int onSystemEvent(void* event, void* self);
+    static void onTerminationSignal(int signal) noexcept;
     static int onIoError(Display* display) noexcept;
-    void windowCreated(FltkWindow* window) { windows_.push_back(window); }
-    void windowDestroyed(FltkWindow* window);
+    // X protocol errors: a window that vanished between two requests (a dying window manager's,
+    // a stale id on the root window) or a server out of memory must not end the program, as
+    // Xlib's own handler would. Each kind is reported once, naming the request and the error.
+    static int onProtocolError(Display* display, XErrorEvent* error);
     void watchTerminationSignals();
     void readPowerIfDue();
     void reportScreen();
     void loadIcons();
 
+    HandlerGuard& guard_;
     Display* display_ = nullptr;
     Runtime* runtime_ = nullptr;
     std::unique_ptr<SettingsBackend> settings_;
@@ -101,13 +108,14 @@ class FltkPlatform : public Backend {
     std::vector<const Fl_RGB_Image*> iconPointers_;
     bool quit_ = false;
     bool displayLost_ = false;
+    unsigned long failedCreation_ = 0;
     int signalPipe_[2] = {-1, -1};
     int wakeFd_ = -1;  // timerfd
     std::unique_ptr<x11::ScreenWatch> screen_;
-    std::unique_ptr<fltk::ScreenSources> sources_;
-    std::unique_ptr<fltk::SessionScreenWatch> session_;
+    std::unique_ptr<ScreenSources> sources_;
+    std::unique_ptr<SessionScreenWatch> session_;
     bool screenVisible_ = true;  // as last reported
     std::optional<std::int64_t> powerReadMs_;
 };
 
-}  // namespace qv
+}  // namespace qv::fltk

@@ -13,9 +13,7 @@
 #include <map>
 #include <string>
 
-#include "platform/fltk/fltk_window.h"
-
-namespace qv {
+namespace qv::fltk {
 
 int NativeWindow::handle(int event) {
     // Neither window has a cancel button: Escape closes nothing (FLTK would close the window).
@@ -203,6 +201,16 @@ void styleWidget(Fl_Widget& w, const Control& c, int dpi) {
 
 }  // namespace
 
+void setToolkitFace(const std::string& family) {
+    if (family.empty()) return;
+    // FLTK's Xft names carry the style in their first character; FLTK keeps the pointers.
+    const std::pair<Fl_Font, char> faces[] = {{FL_HELVETICA, ' '},
+                                              {FL_HELVETICA_BOLD, 'B'},
+                                              {FL_HELVETICA_ITALIC, 'I'},
+                                              {FL_HELVETICA_BOLD_ITALIC, 'P'}};
+    for (const auto& [font, style] : faces) Fl::set_font(font, strdup((style + family).c_str()));
+}
+
 ControlWidgets buildWidgets(NativeWindow& window, std::span<Control* const> controls, int dpi) {
     ControlWidgets widgets;
     window.begin();
@@ -232,4 +240,4 @@ void mirrorControl(Fl_Widget& widget, const Control& control) {
     widget.redraw();
 }
 
-}  // namespace qv
+}  // namespace qv::fltk

@@ -6,6 +6,7 @@
 #include <FL/Fl_Double_Window.H>
 
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -13,25 +14,39 @@
 
 class Fl_Widget;
 
-namespace qv {
+namespace qv::fltk {
 
-class FltkWindow;
+// What the FLTK window reports to the FltkWindow that owns it.
+class NativeWindowOwner {
+  public:
+    // The core's window, for the input entries.
+    virtual Window& window() const = 0;
+    // FLTK learnt of a new position of the client area (a configure event).
+    virtual void clientMoved(int clientX, int clientY) = 0;
+
+  protected:
+    ~NativeWindowOwner() = default;
+};
 
 // The FLTK window behind a FltkWindow. Its widgets ask it for the FltkWindow, which is gone
 // (nullptr) once the core has closed the window and FLTK has yet to delete it.
 class NativeWindow : public Fl_Double_Window {
   public:
-    NativeWindow(FltkWindow& owner, int w, int h) : Fl_Double_Window(w, h), owner_(&owner) {}
+    NativeWindow(NativeWindowOwner& owner, int w, int h) : Fl_Double_Window(w, h), owner_(&owner) {}
 
-    FltkWindow* owner() const { return owner_; }
+    NativeWindowOwner* owner() const { return owner_; }
     void detach() { owner_ = nullptr; }
 
     int handle(int event) override;
     void resize(int x, int y, int w, int h) override;
 
   private:
-    FltkWindow* owner_;
+    NativeWindowOwner* owner_;
 };
+
+// Makes `family` FLTK's own face, which controls without a face of their design and tooltips
+// use; nothing changes when it is empty. Called before anything is drawn.
+void setToolkitFace(const std::string& family);
 
 using ControlWidgets = std::vector<std::pair<const Control*, Fl_Widget*>>;
 
@@ -42,4 +57,4 @@ ControlWidgets buildWidgets(NativeWindow& window, std::span<Control* const> cont
 // Shows a control's current caption or value on its widget.
 void mirrorControl(Fl_Widget& widget, const Control& control);
 
-}  // namespace qv
+}  // namespace qv::fltk

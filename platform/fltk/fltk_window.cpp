@@ -8,12 +8,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/fltk/fltk_platform.h"
 #include "platform/fltk/x11_desktop.h"
-#include "platform/fltk/x11_errors.h"
 #include "platform/program_identity.h"
 
-namespace qv {
+namespace qv::fltk {
 
 namespace {
 
@@ -22,7 +20,7 @@ constexpr auto kEchoWait = std::chrono::milliseconds(1000);
 
 }  // namespace
 
-FltkWindow::FltkWindow(FltkPlatform& platform, Window& window, Window* owner)
+FltkWindow::FltkWindow(FltkWindowHost& platform, Window& window, Window* owner)
     : platform_(platform), window_(window), owner_(owner), frame_(platform.estimatedFrame()) {
     const int dpi = platform_.systemDpi();
     const WindowDesign& d = window_.design();
@@ -125,7 +123,7 @@ void FltkWindow::show() {
     // NOTE: X reports a refused window only as an error event some time later; waiting for the
     // server here tells a window that exists from one that never will.
     XSync(display, False);
-    if (x11::lastFailedWindowCreation() >= firstRequest)
+    if (platform_.lastFailedWindowCreation() >= firstRequest)
         throw std::runtime_error("the X server cannot create the window " +
                                  std::string(window_.design().name));
     const ::Window self = xid();
@@ -190,4 +188,4 @@ void FltkWindow::focusControl(const Control& control) {
     if (Fl_Widget* w = widgetOf(control); w && !platform_.displayLost()) w->take_focus();
 }
 
-}  // namespace qv
+}  // namespace qv::fltk

@@ -8,17 +8,42 @@
 #include <chrono>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/fltk/fltk_widgets.h"
 #include "platform/window.h"
 
-namespace qv {
+namespace qv::fltk {
 
-class FltkPlatform;
+class FltkWindow;
 
-class FltkWindow : public WindowPeer {
+// What a window needs of the backend that made it (FltkPlatform).
+class FltkWindowHost {
   public:
-    FltkWindow(FltkPlatform& platform, Window& window, Window* owner);
+    virtual Display* display() const = 0;
+    // True once the connection to the X server is gone: windows then make no X calls.
+    virtual bool displayLost() const = 0;
+    virtual int systemDpi() const = 0;
+    // The frame the window manager gives our windows, before one of them is mapped.
+    virtual FrameExtents estimatedFrame() = 0;
+    // The frame it gave one of them.
+    virtual void rememberFrame(const FrameExtents& frame) = 0;
+    // The application icon in its sizes, for every window.
+    virtual const std::vector<const Fl_RGB_Image*>& icons() const = 0;
+    // The serial number of the last request that failed to create a window, or 0. A caller
+    // compares it with NextRequest() taken before its own requests, after an XSync().
+    virtual unsigned long lastFailedWindowCreation() const = 0;
+    // The window exists, and hears from the host of its frame; then it is gone.
+    virtual void windowCreated(FltkWindow* window) = 0;
+    virtual void windowDestroyed(FltkWindow* window) = 0;
+
+  protected:
+    ~FltkWindowHost() = default;
+};
+
+class FltkWindow : public WindowPeer, public NativeWindowOwner {
+  public:
+    FltkWindow(FltkWindowHost& platform, Window& window, Window* owner);
     ~FltkWindow() override;
     FltkWindow(const FltkWindow&) = delete;
     FltkWindow& operator=(const FltkWindow&) = delete;
@@ -35,12 +60,12 @@ class FltkWindow : public WindowPeer {
     void controlChanged(const Control& control) override;
     void focusControl(const Control& control) override;
 
-    Window& window() const { return window_; }
+    Window& window() const override { return window_; }
     ::Window xid() const;
     // The window manager's frame may have become known or changed: re-reads _NET_FRAME_EXTENTS.
     void refreshFrame();
     // FLTK learnt of a new position of the client area (a configure event).
-    void clientMoved(int clientX, int clientY);
+    void clientMoved(int clientX, int clientY) override;
 
   private:
     Fl_Widget* widgetOf(const Control& control) const;
@@ -48,7 +73,7 @@ class FltkWindow : public WindowPeer {
     void awaitEcho(int clientX, int clientY);
     void reassertHints();
 
-    FltkPlatform& platform_;
+    FltkWindowHost& platform_;
     Window& window_;
     Window* owner_;
     NativeWindow* native_ = nullptr;
@@ -66,4 +91,4 @@ class FltkWindow : public WindowPeer {
     std::optional<Echo> awaited_;
 };
 
-}  // namespace qv
+}  // namespace qv::fltk

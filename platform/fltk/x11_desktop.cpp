@@ -11,7 +11,7 @@
 #include <cmath>
 #include <thread>
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 
 namespace {
 
@@ -69,6 +69,39 @@ std::string_view trim(std::string_view s) {
     if (first == std::string_view::npos) return {};
     const auto last = s.find_last_not_of(" \t\r");
     return s.substr(first, last - first + 1);
+}
+
+// NOTE: not FcNameParse("sans-serif"), which reads the hyphen as the start of a size and asks
+// for a family "sans".
+FcPattern* familyPattern(const char* family, int weight) {
+    FcPattern* pattern = FcPatternCreate();
+    if (pattern &&
+        (!FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family)) ||
+         !FcPatternAddInteger(pattern, FC_WEIGHT, weight))) {
+        FcPatternDestroy(pattern);
+        return nullptr;
+    }
+    return pattern;
+}
+
+// The family of fontconfig's best match for `name` as Xft would open it, when that face is
+// proportional.
+std::optional<std::string> proportionalMatch(Display* display, const char* name) {
+    FcPattern* pattern = familyPattern(name, FC_WEIGHT_REGULAR);
+    if (!pattern) return std::nullopt;
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = XftFontMatch(display, DefaultScreen(display), pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!match) return std::nullopt;
+    int spacing = FC_PROPORTIONAL;  // what a face without the element is
+    FcPatternGetInteger(match, FC_SPACING, 0, &spacing);
+    FcChar8* family = nullptr;
+    std::optional<std::string> found;
+    if (spacing == FC_PROPORTIONAL &&
+        FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch)
+        found = reinterpret_cast<const char*>(family);
+    FcPatternDestroy(match);
+    return found;
 }
 
 }  // namespace
@@ -195,7 +228,7 @@ std::vector<Monitor> monitors(Display* display, int dpi) {
 }
 
 int boldUiTextWidth(Display* display, std::string_view text, int dpi) {
-    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif:bold"));
+    FcPattern* pattern = familyPattern("sans-serif", FC_WEIGHT_BOLD);
     if (!pattern) return 0;
     // The program's DPI, not the one Xft would work out from the screen's millimetres.
     FcPatternAddDouble(pattern, FC_DPI, dpi);
@@ -215,31 +248,37 @@ int boldUiTextWidth(Display* display, std::string_view text, int dpi) {
     return std::max(0, static_cast<int>(extents.xOff));
 }
 
-std::optional<int> xftDpi(std::string_view resources) {
-    constexpr std::string_view kName = "Xft.dpi";
-    std::optional<int> found;
-    while (!resources.empty()) {
-        const auto end = resources.find('\n');
-        const std::string_view line = trim(resources.substr(0, end));
-        resources = end == std::string_view::npos ? std::string_view{} : resources.substr(end + 1);
-        if (!line.starts_with(kName)) continue;
-        std::string_view rest = trim(line.substr(kName.size()));
-        if (!rest.starts_with(':')) continue;
-        rest = trim(rest.substr(1));
-        double value = 0;
-        const auto [ptr, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
-        if (ec != std::errc{} || ptr != rest.data() + rest.size() || !std::isfinite(value)) {
-            found.reset();
-            continue;
-        }
-        const long dpi = std::lround(value);
-        // The last setting wins, as in the resource manager.
-        if (dpi >= kMinDpi && dpi <= kMaxDpi)
-            found = static_cast<int>(dpi);
-        else
-            found.reset();
+std::string proportionalUiFamily(Display* display) {
+    for (const char* name : {"sans-serif", "Liberation Sans"}) {
+        if (auto family = proportionalMatch(display, name)) return *family;
     }
-    return found;
+    return {};
 }
 
-}  // namespace qv::x11
+const char* xftDpiResource(Display* display) {
+    return XGetDefault(display, "Xft", "dpi");
+}
+
+std::optional<int> dpiValue(std::string_view text) {
+    text = trim(text);
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || ptr != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    const long dpi = std::lround(value);
+    if (dpi < kMinDpi || dpi > kMaxDpi) return std::nullopt;
+    return static_cast<int>(dpi);
+}
+
+std::string unusableDpiWarning(std::string_view text) {
+    constexpr std::size_t kShownBytes = 40;
+    const bool printable = text.size() <= kShownBytes &&
+                           std::all_of(text.begin(), text.end(),
+                                       [](char c) { return c >= ' ' && c <= '~' && c != '"'; });
+    std::string out = "X resource Xft.dpi";
+    if (printable) out += " holds \"" + std::string(text) + "\", which";
+    return out + " is not a DPI from " + std::to_string(kMinDpi) + " to " +
+           std::to_string(kMaxDpi) + "; using 96";
+}
+
+}  // namespace qv::fltk::x11

@@ -6,12 +6,13 @@
 #include <X11/Xlib.h>
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/geometry.h"
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 
 Atom atom(Display* display, const char* name);
 
@@ -50,8 +51,22 @@ std::vector<Monitor> monitors(Display* display, int dpi);
 // font can be had.
 int boldUiTextWidth(Display* display, std::string_view text, int dpi);
 
-// The value of Xft.dpi in an X resource string (as XResourceManagerString gives it), or none
-// when it is absent or not a usable number.
-std::optional<int> xftDpi(std::string_view resources);
+// The font family for the texts the program draws in the toolkit's own face (check boxes, the
+// OK button, the strip's tooltip): fontconfig's sans-serif, unless it answers that with a
+// monospace face (a system with only the Liberation fonts does), then Liberation Sans, which the
+// package brings for Arial. Empty when neither gives a proportional face.
+std::string proportionalUiFamily(Display* display);
 
-}  // namespace qv::x11
+// The desktop's DPI as Xft itself looks it up: XGetDefault(display, "Xft", "dpi"), from the
+// server's resources (else ~/.Xdefaults) with the resource manager's matching, so Xft.dpi,
+// Xft*dpi and *dpi all count. Null when no resource matches.
+const char* xftDpiResource(Display* display);
+
+// A DPI resource's value rounded to a whole DPI, or none when it is not a number from 24 to 960.
+std::optional<int> dpiValue(std::string_view text);
+
+// What the program says of a DPI resource that dpiValue() refuses; the value is quoted when it
+// is short printable text.
+std::string unusableDpiWarning(std::string_view text);
+
+}  // namespace qv::fltk::x11

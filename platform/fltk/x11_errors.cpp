@@ -1,34 +1,8 @@
 #include "platform/fltk/x11_errors.h"
 
-#include <X11/Xproto.h>
-
 #include <string>
 
-#include "platform/handler_guard.h"
-
-namespace qv::x11 {
-
-namespace {
-
-unsigned long gFailedCreation = 0;
-
-int onProtocolError(Display* display, XErrorEvent* error) {
-    // The resource id is left out so that one kind of error is reported once, however many
-    // windows it strikes.
-    std::string line = "X error " + errorText(display, *error);
-    if (error->request_code == X_CreateWindow)
-        gFailedCreation = error->serial;  // what follows is said by whoever asked for the window
-    else
-        line += " (reported once; the program goes on)";
-    HandlerGuard::instance().warnOnce(line);
-    return 0;
-}
-
-}  // namespace
-
-void catchProtocolErrors() {
-    XSetErrorHandler(onProtocolError);
-}
+namespace qv::fltk::x11 {
 
 std::string errorText(Display* display, const XErrorEvent& error) {
     char what[160] = {};
@@ -48,8 +22,4 @@ std::string errorText(Display* display, const XErrorEvent& error) {
     return text;
 }
 
-unsigned long lastFailedWindowCreation() {
-    return gFailedCreation;
-}
-
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

@@ -3,7 +3,7 @@
 #include <X11/extensions/dpms.h>
 #include <X11/extensions/scrnsaver.h>
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 
 ScreenWatch::ScreenWatch(Display* display) : display_(display) {
     const ::Window root = DefaultRootWindow(display);
@@ -38,4 +38,4 @@ void ScreenWatch::readPower() {
     powerDown_ = DPMSInfo(display_, &level, &enabled) && enabled && level != DPMSModeOn;
 }
 
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

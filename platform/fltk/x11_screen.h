@@ -5,7 +5,7 @@
 
 #include <X11/Xlib.h>
 
-namespace qv::x11 {
+namespace qv::fltk::x11 {
 
 class ScreenWatch {
   public:
@@ -32,4 +32,4 @@ class ScreenWatch {
     bool powerDown_ = false;
 };
 
-}  // namespace qv::x11
+}  // namespace qv::fltk::x11

@@ -1,6 +1,6 @@
 #include "platform/headless/headless_loop.h"
 
-namespace qv {
+namespace qv::headless {
 
 int HeadlessLoop::advance(std::int64_t ms) {
     const std::int64_t end = clock_.nowMs() + ms;
@@ -16,4 +16,4 @@ int HeadlessLoop::advance(std::int64_t ms) {
     return wakeUps;
 }
 
-}  // namespace qv
+}  // namespace qv::headless

@@ -7,7 +7,7 @@
 #include "platform/headless/virtual_clock.h"
 #include "platform/timer_scheduler.h"
 
-namespace qv {
+namespace qv::headless {
 
 class HeadlessLoop {
   public:
@@ -24,4 +24,4 @@ class HeadlessLoop {
     TimerScheduler& scheduler_;
 };
 
-}  // namespace qv
+}  // namespace qv::headless

@@ -5,38 +5,35 @@
 #include "platform/headless/headless_loop.h"
 #include "platform/runtime.h"
 
-namespace qv {
+namespace qv::headless {
 
 HeadlessPlatform::HeadlessPlatform(std::uint64_t uptimeAtStartMs) : clock_(uptimeAtStartMs) {
     Monitor primary;
     primary.full = {0, 0, 1920, 1080};
     primary.work = {0, 0, 1920, 1040};
     primary.primary = true;
-    monitors_.push_back(primary);
+    desktop_.monitors.push_back(primary);
 }
 
 HeadlessPlatform::~HeadlessPlatform() = default;
 
 std::unique_ptr<WindowPeer> HeadlessPlatform::createPeer(Window& window, Window* owner) {
-    auto peer = std::make_unique<HeadlessWindow>(*this, window, owner, nextHandle_);
+    auto peer = std::make_unique<HeadlessWindow>(desktop_, window, owner, nextHandle_);
     nextHandle_ += 0x10;
-    windows_.push_back(peer.get());
     return peer;
 }
 
 int HeadlessPlatform::captionFitWidth(std::string_view caption) {
     if (titleCharWidthAt96_ == 0) return 0;
-    const FrameExtents f{
-        scaleFrom96(frameAt96_.left, systemDpi_), scaleFrom96(frameAt96_.right, systemDpi_),
-        scaleFrom96(frameAt96_.top, systemDpi_), scaleFrom96(frameAt96_.bottom, systemDpi_)};
-    const int text =
-        static_cast<int>(caption.size()) * scaleFrom96(titleCharWidthAt96_, systemDpi_);
+    const int dpi = desktop_.systemDpi;
+    const FrameExtents f = desktop_.frameAt(dpi);
+    const int text = static_cast<int>(caption.size()) * scaleFrom96(titleCharWidthAt96_, dpi);
     return text + f.left + f.right + 4 * f.top;
 }
 
 WindowHandle HeadlessPlatform::foregroundWindow() {
     orderCalls_.push_back({OrderCall::Foreground, 0, false});
-    return foreground_;
+    return desktop_.foreground;
 }
 
 void HeadlessPlatform::setTopmost(WindowHandle window, bool topmost) {
@@ -57,7 +54,7 @@ bool HeadlessPlatform::isTopmost(WindowHandle window) const {
 }
 
 HeadlessWindow* HeadlessPlatform::peerOf(const Window& window) const {
-    for (HeadlessWindow* w : windows_)
+    for (HeadlessWindow* w : desktop_.windows)
         if (&w->window() == &window) return w;
     return nullptr;
 }
@@ -82,9 +79,7 @@ void HeadlessPlatform::setScreenVisible(bool visible) {
 
 int HeadlessPlatform::windowDpi(const Window& window) const {
     const HeadlessWindow* w = peerOf(window);
-    const PixelRect r = w ? w->outer() : PixelRect{};
-    const Monitor* m = nearestMonitor({r.x, r.y, 1, 1}, monitors_);
-    return m ? m->dpi : systemDpi_;
+    return desktop_.dpiAt(w ? w->outer() : PixelRect{});
 }
 
 std::optional<PixelRect> HeadlessPlatform::controlRect(const Window& window,
@@ -187,20 +182,13 @@ void HeadlessPlatform::requestClose(Window& window) {
 void HeadlessPlatform::dragTo(Window& window, int outerX, int outerY) {
     HeadlessWindow* w = peerOf(window);
     if (!w || !window.acceptsInput()) return;
-    PixelRect r = w->outer();
-    r.x = outerX;
-    r.y = outerY;
-    w->setOuterRect(r);
+    w->moveFrame(outerX, outerY);
     input::moved(window, outerX, outerY);
 }
 
 void HeadlessPlatform::placeUnreported(Window& window, int outerX, int outerY) {
     HeadlessWindow* w = peerOf(window);
-    if (!w) return;
-    PixelRect r = w->outer();
-    r.x = outerX;
-    r.y = outerY;
-    w->setOuterRect(r);
+    if (w) w->moveFrame(outerX, outerY);
 }
 
-}  // namespace qv
+}  // namespace qv::headless

@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/headless/headless_desktop.h"
 #include "platform/headless/headless_window.h"
 #include "platform/headless/memory_settings.h"
 #include "platform/headless/virtual_clock.h"
 
-namespace qv {
+namespace qv::headless {
 
 // A window-order call as the always-on-top keeper made it.
 struct OrderCall {
@@ -39,8 +40,8 @@ class HeadlessPlatform : public Backend {
     void runLoop() override {}  // the test is the loop
     void runModalLoop(Window&) override {}
     void quit() override { quitRequested_ = true; }
-    std::vector<Monitor> monitors() const override { return monitors_; }
-    int systemDpi() const override { return systemDpi_; }
+    std::vector<Monitor> monitors() const override { return desktop_.monitors; }
+    int systemDpi() const override { return desktop_.systemDpi; }
     // As Windows by default; a test of the X11 rule turns it off.
     bool limitsWindowSize() const override { return limitsWindowSize_; }
     std::unique_ptr<WindowPeer> createPeer(Window& window, Window* owner) override;
@@ -73,18 +74,18 @@ class HeadlessPlatform : public Backend {
     FixedSection& section() { return section_; }
 
     // The desktop.
-    void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
-    void setSystemDpi(int dpi) { systemDpi_ = dpi; }
+    void setMonitors(std::vector<Monitor> monitors) { desktop_.monitors = std::move(monitors); }
+    void setSystemDpi(int dpi) { desktop_.systemDpi = dpi; }
     void setLimitsWindowSize(bool limits) { limitsWindowSize_ = limits; }
     // A desktop out of memory: showing a window fails, as an X server's BadAlloc makes it.
-    void setRefusesWindows(bool refuses) { refusesWindows_ = refuses; }
+    void setRefusesWindows(bool refuses) { desktop_.refusesWindows = refuses; }
     // The title font's width of a character in pixels at 96 DPI; 0 (the start) for a title bar
     // that shows any caption within the design's width.
     void setTitleCharWidth(int pixelsAt96) { titleCharWidthAt96_ = pixelsAt96; }
     // Another program's window, for the keeper to push around.
     WindowHandle createForeignWindow(bool topmost);
-    void setForeground(WindowHandle window) { foreground_ = window; }
-    WindowHandle foreground() const { return foreground_; }
+    void setForeground(WindowHandle window) { desktop_.foreground = window; }
+    WindowHandle foreground() const { return desktop_.foreground; }
     bool isTopmost(WindowHandle window) const;
     const std::vector<OrderCall>& orderCalls() const { return orderCalls_; }
     void clearOrderCalls() { orderCalls_.clear(); }
@@ -109,7 +110,6 @@ class HeadlessPlatform : public Backend {
     std::optional<PixelRect> controlRect(const Window& window, std::string_view name) const;
 
   private:
-    friend class HeadlessWindow;
     Control* hitTest(const Window& window, int clientX, int clientY) const;
     int windowDpi(const Window& window) const;
 
@@ -117,19 +117,14 @@ class HeadlessPlatform : public Backend {
     Runtime* runtime_ = nullptr;
     MemorySettingsBackend store_;
     FixedSection section_;
-    std::vector<Monitor> monitors_;
-    int systemDpi_ = kDefaultDpi;
+    HeadlessDesktop desktop_;
     bool limitsWindowSize_ = true;
-    bool refusesWindows_ = false;
     int titleCharWidthAt96_ = 0;
-    FrameExtents frameAt96_{3, 3, 22, 3};  // scaled with the window's DPI
-    std::vector<HeadlessWindow*> windows_;
     std::map<WindowHandle, bool> topmost_;  // every window's topmost state, foreign ones too
     WindowHandle nextHandle_ = 0x1000;
-    WindowHandle foreground_ = 0;
     std::vector<OrderCall> orderCalls_;
     bool quitRequested_ = false;
     int wakeUps_ = 0;
 };
 
-}  // namespace qv
+}  // namespace qv::headless

@@ -1,23 +1,23 @@
 #include "platform/headless/headless_window.h"
 
+#include <algorithm>
 #include <stdexcept>
 
-#include <algorithm>
+namespace qv::headless {
 
-#include "platform/headless/headless_platform.h"
-
-namespace qv {
-
-HeadlessWindow::HeadlessWindow(HeadlessPlatform& platform, Window& window, Window* owner,
+HeadlessWindow::HeadlessWindow(HeadlessDesktop& desktop, Window& window, Window* owner,
                                WindowHandle handle)
-    : platform_(platform), window_(window), owner_(owner), handle_(handle) {}
+    : desktop_(desktop), window_(window), owner_(owner), handle_(handle) {
+    desktop_.windows.push_back(this);
+}
 
 HeadlessWindow::~HeadlessWindow() {
-    std::erase(platform_.windows_, this);
-    if (platform_.foreground_ == handle_) {
+    std::erase(desktop_.windows, this);
+    if (desktop_.foreground == handle_) {
         // Activation returns to the owner, as it does when a modal window closes.
-        HeadlessWindow* owner = owner_ ? platform_.peerOf(*owner_) : nullptr;
-        platform_.foreground_ = owner ? owner->handle() : 0;
+        desktop_.foreground = 0;
+        for (const HeadlessWindow* w : desktop_.windows)
+            if (owner_ && &w->window() == owner_) desktop_.foreground = w->handle();
     }
 }
 
@@ -27,16 +27,13 @@ void HeadlessWindow::setCaption(std::string_view caption) {
 }
 
 FrameExtents HeadlessWindow::frameExtents() const {
-    const int dpi = platform_.windowDpi(window_);
-    const FrameExtents f = platform_.frameAt96_;
-    return {scaleFrom96(f.left, dpi), scaleFrom96(f.right, dpi), scaleFrom96(f.top, dpi),
-            scaleFrom96(f.bottom, dpi)};
+    return desktop_.frameAt(desktop_.dpiAt(outer_));
 }
 
 void HeadlessWindow::show() {
-    if (platform_.refusesWindows_) throw std::runtime_error("the desktop cannot create a window");
+    if (desktop_.refusesWindows) throw std::runtime_error("the desktop cannot create a window");
     visible_ = true;
-    platform_.foreground_ = handle_;  // a newly shown window is activated
+    desktop_.foreground = handle_;  // a newly shown window is activated
 }
 
 PixelRect HeadlessWindow::client() const {
@@ -45,4 +42,4 @@ PixelRect HeadlessWindow::client() const {
             std::max(0, outer_.height - f.top - f.bottom)};
 }
 
-}  // namespace qv
+}  // namespace qv::headless

@@ -6,20 +6,22 @@
 #include <string>
 #include <string_view>
 
+#include "platform/headless/headless_desktop.h"
 #include "platform/window.h"
 
-namespace qv {
-
-class HeadlessPlatform;
+namespace qv::headless {
 
 class HeadlessWindow : public WindowPeer {
   public:
-    HeadlessWindow(HeadlessPlatform& platform, Window& window, Window* owner, WindowHandle handle);
+    HeadlessWindow(HeadlessDesktop& desktop, Window& window, Window* owner, WindowHandle handle);
     ~HeadlessWindow() override;
 
     WindowHandle handle() const override { return handle_; }
     void setCaption(std::string_view caption) override;
-    void setOuterRect(const PixelRect& outer) override { outer_ = outer; }
+    void setOuterRect(const PixelRect& outer) override {
+        outer_ = outer;
+        ++outerPushes_;
+    }
     FrameExtents frameExtents() const override;
     // The simulated desktop's own record of the window.
     std::optional<PixelPoint> framePosition() const override {
@@ -35,22 +37,30 @@ class HeadlessWindow : public WindowPeer {
     const std::string& screenCaption() const { return caption_; }
     int captionPushes() const { return captionPushes_; }
     const PixelRect& outer() const { return outer_; }
+    // How often the core handed the window a rectangle.
+    int outerPushes() const { return outerPushes_; }
+    // The desktop itself puts the frame's top left corner at (outerX, outerY).
+    void moveFrame(int outerX, int outerY) {
+        outer_.x = outerX;
+        outer_.y = outerY;
+    }
     PixelRect client() const;
     bool visible() const { return visible_; }
     bool inputEnabled() const { return inputEnabled_; }
     std::string_view focusedControl() const { return focused_; }
 
   private:
-    HeadlessPlatform& platform_;
+    HeadlessDesktop& desktop_;
     Window& window_;
     Window* owner_;
     WindowHandle handle_;
     std::string caption_;
     int captionPushes_ = 0;
     PixelRect outer_;
+    int outerPushes_ = 0;
     bool visible_ = false;
     bool inputEnabled_ = true;
     std::string_view focused_;
 };
 
-}  // namespace qv
+}  // namespace qv::headless

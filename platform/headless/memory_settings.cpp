@@ -1,6 +1,6 @@
 #include "platform/headless/memory_settings.h"
 
-namespace qv {
+namespace qv::headless {
 
 std::optional<std::string> MemorySettingsBackend::read(std::string_view application,
                                                        std::string_view section,
@@ -31,4 +31,4 @@ std::optional<std::string> MemorySettingsBackend::raw(std::string_view section,
     return it->second;
 }
 
-}  // namespace qv
+}  // namespace qv::headless

@@ -13,7 +13,7 @@
 #include "platform/program_identity.h"
 #include "platform/settings_backend.h"
 
-namespace qv {
+namespace qv::headless {
 
 class MemorySettingsBackend : public SettingsBackend {
   public:
@@ -72,4 +72,4 @@ class FixedSection : public SectionSource {
     mutable int calls_ = 0;
 };
 
-}  // namespace qv
+}  // namespace qv::headless

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace qv {
+namespace qv::headless {
 
 class VirtualClock {
   public:
@@ -22,4 +22,4 @@ class VirtualClock {
     std::uint64_t bootOffset_;
 };
 
-}  // namespace qv
+}  // namespace qv::headless

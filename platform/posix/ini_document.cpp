@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace qv::ini {
+namespace qv::posix::ini {
 
 namespace {
 
@@ -321,4 +321,4 @@ void Document::dropUnreadable() {
     if (!lines_.empty()) finalNewline_ = true;
 }
 
-}  // namespace qv::ini
+}  // namespace qv::posix::ini

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qv::ini {
+namespace qv::posix::ini {
 
 enum class Part { Section, Key, Value };
 
@@ -88,4 +88,4 @@ class Document {
     std::vector<std::optional<std::string>> groups_{std::nullopt};
 };
 
-}  // namespace qv::ini
+}  // namespace qv::posix::ini

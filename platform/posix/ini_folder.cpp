@@ -11,12 +11,9 @@
 #include <optional>
 #include <vector>
 
-#include "platform/posix/ini_settings.h"
 #include "platform/posix/posix_file.h"
 
-namespace qv {
-
-namespace posix {
+namespace qv::posix {
 
 namespace {
 constexpr int kMaxLinkHops = 40;
@@ -136,8 +133,6 @@ std::string withoutTrailingSlashes(std::string path) {
     return path;
 }
 
-}  // namespace posix
-
 std::optional<std::string> userConfigHome() {
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
         return posix::withoutTrailingSlashes(xdg);
@@ -158,4 +153,4 @@ std::optional<std::string> userConfigHome() {
     }
 }
 
-}  // namespace qv
+}  // namespace qv::posix

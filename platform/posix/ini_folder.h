@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/posix/posix_file.h"
@@ -33,5 +34,9 @@ int syncFolder(int folder);
 std::string distrustOf(const struct stat& folder);
 
 std::string withoutTrailingSlashes(std::string path);
+
+// $XDG_CONFIG_HOME when it is an absolute path; else $HOME/.config when HOME is absolute; else
+// the home folder from the password database, plus /.config. std::nullopt when none is known.
+std::optional<std::string> userConfigHome();
 
 }  // namespace qv::posix

@@ -16,17 +16,7 @@
 #include "platform/posix/posix_file.h"
 #include "platform/program_identity.h"
 
-namespace qv {
-
-using posix::Fd;
-using posix::folderOf;
-using posix::handOvers;
-using posix::lockWithin;
-using posix::makeFolders;
-using posix::resolveLinks;
-using posix::retryOnEintr;
-using posix::syncFolder;
-using posix::withoutTrailingSlashes;
+namespace qv::posix {
 
 namespace {
 
@@ -55,7 +45,8 @@ std::string durationText(std::chrono::milliseconds d) {
 
 }  // namespace
 
-IniSettingsBackend::IniSettingsBackend(IniSettingsOptions options) : options_(std::move(options)) {}
+IniSettingsBackend::IniSettingsBackend(HandlerGuard& guard, IniSettingsOptions options)
+    : guard_(guard), options_(std::move(options)) {}
 
 std::optional<std::string> IniSettingsBackend::storePath(std::string_view application,
                                                          std::string* why) const {
@@ -89,21 +80,21 @@ std::optional<std::string> IniSettingsBackend::read(std::string_view application
     std::string why;
     const auto path = storePath(application, &why);
     if (!path) {
-        warnAboutSettings("cannot read the settings: " + why + "; the defaults apply");
+        warnAboutSettings(guard_, "cannot read the settings: " + why + "; the defaults apply");
         return std::nullopt;
     }
     std::string bytes;
     if (const int err = posix::readWholeFile(*path, bytes, kMaxFileBytes)) {
         if (err != ENOENT)  // no file yet: every key is absent
-            warnAboutSettings("cannot read " + *path + ": " + errorText(err) +
-                              "; the defaults apply");
+            warnAboutSettings(
+                guard_, "cannot read " + *path + ": " + errorText(err) + "; the defaults apply");
         return std::nullopt;
     }
     const ini::Document doc = ini::Document::parse(bytes);
     if (const std::size_t bad = doc.unreadableLines()) {
-        warnAboutSettings(*path + ": ignoring " + linesText(bad) +
-                          " that cannot be read (the first is line " +
-                          numberText(doc.firstUnreadableLine()) + ")");
+        warnAboutSettings(guard_, *path + ": ignoring " + linesText(bad) +
+                                      " that cannot be read (the first is line " +
+                                      numberText(doc.firstUnreadableLine()) + ")");
     }
     return doc.find(section, key);
 }
@@ -130,7 +121,7 @@ SaveResult IniSettingsBackend::openTrustedFolder(const std::string& folder, Fd& 
     if (why.empty()) return {};
     const std::string line =
         "not saving into " + folder + ": " + why + " (the settings are still read from it)";
-    warnAboutSettings(line);
+    warnAboutSettings(guard_, line);
     return {false, line, true};
 }
 
@@ -154,7 +145,7 @@ SaveResult IniSettingsBackend::lock(int folder, const std::string& lockPath, Fd&
         if (err != ELOOP) return failed("cannot open the lock file " + lockPath, err);
         const std::string line = "not saving: the lock file " + lockPath +
                                  " is a link or not a plain file; remove it to save again";
-        warnAboutSettings(line);
+        warnAboutSettings(guard_, line);
         return {false, line, true};
     }
     // A holder that never let go of the last save's lock and holds it still is not waited for
@@ -252,8 +243,9 @@ SaveResult IniSettingsBackend::write(const StoreFile& target, std::string_view s
         // Keep the whole file beside it before leaving out what cannot be read.
         const StoreFile backup{target.folder, target.name + ".bad", target.shown + ".bad"};
         if (SaveResult r = replace(backup, old, mode, IniStep::WriteBackup); !r.ok) return r;
-        warnAboutSettings(target.shown + ": leaving out " + linesText(bad) +
-                          " that cannot be read; the file as it was is kept in " + backup.shown);
+        warnAboutSettings(guard_, target.shown + ": leaving out " + linesText(bad) +
+                                      " that cannot be read; the file as it was is kept in " +
+                                      backup.shown);
         doc.dropUnreadable();
     }
     doc.set(section, key, value);
@@ -301,8 +293,8 @@ SaveResult IniSettingsBackend::save(std::string_view application, std::string_vi
     return {};
 }
 
-std::unique_ptr<SettingsBackend> makeIniSettingsBackend() {
-    return std::make_unique<IniSettingsBackend>();
+std::unique_ptr<SettingsBackend> makeIniSettingsBackend(HandlerGuard& guard) {
+    return std::make_unique<IniSettingsBackend>(guard);
 }
 
-}  // namespace qv
+}  // namespace qv::posix

@@ -30,7 +30,7 @@
 #include "platform/posix/posix_file.h"
 #include "platform/settings_backend.h"
 
-namespace qv {
+namespace qv::posix {
 
 // The steps of a save, for tests that make one of them fail.
 enum class IniStep { CreateFolder, Lock, ReadStore, WriteBackup, WriteTemp, SyncTemp, Rename };
@@ -53,7 +53,8 @@ struct IniSettingsOptions {
 
 class IniSettingsBackend : public SettingsBackend {
   public:
-    explicit IniSettingsBackend(IniSettingsOptions options = {});
+    // What cannot be read, and a folder it will not save into, are reported through `guard`.
+    explicit IniSettingsBackend(HandlerGuard& guard, IniSettingsOptions options = {});
 
     std::optional<std::string> read(std::string_view application, std::string_view section,
                                     std::string_view key) override;
@@ -92,6 +93,7 @@ class IniSettingsBackend : public SettingsBackend {
                        IniStep writeStep);
     int injected(IniStep step) const { return options_.fault ? options_.fault(step) : 0; }
 
+    HandlerGuard& guard_;
     IniSettingsOptions options_;
     // The lock that the last save gave up on, and its count of hand-overs then.
     struct HungHolder {
@@ -100,10 +102,6 @@ class IniSettingsBackend : public SettingsBackend {
     };
     std::optional<HungHolder> hungHolder_;
 };
-
-// $XDG_CONFIG_HOME when it is an absolute path; else $HOME/.config when HOME is absolute; else
-// the home folder from the password database, plus /.config. std::nullopt when none is known.
-std::optional<std::string> userConfigHome();
 
 // The section of the running program: the file name of /proc/self/exe without extension. The
 // " (deleted)" that the kernel appends once the file has been replaced or removed is not part
@@ -116,7 +114,7 @@ class ProcSelfExeSection : public SectionSource {
 // The section for an executable at `path`: its file name without directory and extension.
 std::string sectionForExecutable(std::string_view path);
 
-std::unique_ptr<SettingsBackend> makeIniSettingsBackend();
+std::unique_ptr<SettingsBackend> makeIniSettingsBackend(HandlerGuard& guard);
 std::unique_ptr<SectionSource> makeProcSelfExeSection();
 
-}  // namespace qv
+}  // namespace qv::posix

@@ -8,7 +8,7 @@
 #include "platform/posix/ini_settings.h"
 #include "platform/program_identity.h"
 
-namespace qv {
+namespace qv::posix {
 
 namespace {
 
@@ -57,8 +57,4 @@ std::unique_ptr<SectionSource> makeProcSelfExeSection() {
     return std::make_unique<ProcSelfExeSection>();
 }
 
-std::unique_ptr<SectionSource> makeExecutableSection() {
-    return makeProcSelfExeSection();
-}
-
-}  // namespace qv
+}  // namespace qv::posix

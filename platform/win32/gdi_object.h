@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 template <class Handle>
 class GdiObject {
@@ -35,4 +35,4 @@ class GdiObject {
     Handle handle_ = nullptr;
 };
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

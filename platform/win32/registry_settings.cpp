@@ -7,7 +7,7 @@
 #include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_text.h"
 
-namespace qv {
+namespace qv::win32 {
 
 namespace {
 
@@ -77,12 +77,12 @@ std::optional<std::string> RegistrySettingsBackend::read(std::string_view applic
             DWORD type = REG_NONE;
             RegGetValueW(HKEY_CURRENT_USER, subkey->c_str(), name.c_str(), RRF_RT_ANY, &type,
                          nullptr, nullptr);
-            warnAboutSettings(where + " is " + typeName(type) +
-                              ", not a text (REG_SZ); the default is used instead");
+            warnAboutSettings(guard_, where + " is " + typeName(type) +
+                                          ", not a text (REG_SZ); the default is used instead");
         } else {
-            warnAboutSettings("cannot read " + where + ": " +
-                              systemMessage(static_cast<DWORD>(status)) +
-                              "; the default is used instead");
+            warnAboutSettings(guard_, "cannot read " + where + ": " +
+                                          systemMessage(static_cast<DWORD>(status)) +
+                                          "; the default is used instead");
         }
         return std::nullopt;
     }
@@ -115,8 +115,8 @@ SaveResult RegistrySettingsBackend::save(std::string_view application, std::stri
     return {};
 }
 
-std::unique_ptr<SettingsBackend> makeRegistrySettingsBackend() {
-    return std::make_unique<RegistrySettingsBackend>();
+std::unique_ptr<SettingsBackend> makeRegistrySettingsBackend(HandlerGuard& guard) {
+    return std::make_unique<RegistrySettingsBackend>(guard);
 }
 
-}  // namespace qv
+}  // namespace qv::win32

@@ -6,7 +6,7 @@
 #include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_text.h"
 
-namespace qv {
+namespace qv::win32 {
 
 namespace {
 // The longest path Windows can hand out, in UTF-16 units.
@@ -43,8 +43,4 @@ std::unique_ptr<SectionSource> makeModuleFileSection() {
     return std::make_unique<ModuleFileSection>();
 }
 
-std::unique_ptr<SectionSource> makeExecutableSection() {
-    return makeModuleFileSection();
-}
-
-}  // namespace qv
+}  // namespace qv::win32

@@ -6,7 +6,7 @@
 #include "platform/handler_guard.h"
 #include "platform/win32/win32_text.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 namespace {
 
@@ -120,7 +120,7 @@ void NativeControls::layout(UINT dpi) {
     }
 }
 
-void NativeControls::mirror(const Control& control) {
+void NativeControls::mirror(const Control& control, HandlerGuard& guard) {
     const Native* c = find(control);
     if (!c) return;
     if (control.kind() == ControlKind::CheckBox) {
@@ -128,7 +128,7 @@ void NativeControls::mirror(const Control& control) {
         return;
     }
     if (!SetWindowTextW(c->hwnd, wideFromNarrow(control.text()).c_str()))
-        HandlerGuard::instance().warnOnce(lastErrorLine("SetWindowTextW"));
+        guard.warnOnce(lastErrorLine("SetWindowTextW"));
 }
 
 std::optional<LRESULT> NativeControls::colorStatic(HDC dc, HWND child) const {
@@ -154,4 +154,4 @@ const NativeControls::Native* NativeControls::find(HWND hwnd) const {
     return nullptr;
 }
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

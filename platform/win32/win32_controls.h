@@ -9,10 +9,11 @@
 #include <span>
 #include <vector>
 
+#include "platform/handler_guard.h"
 #include "platform/win32/gdi_object.h"
 #include "platform/window.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 class NativeControls {
   public:
@@ -37,8 +38,9 @@ class NativeControls {
     void applyFonts(UINT dpi, int systemDpi);
     // Places every child as designed, at `dpi`.
     void layout(UINT dpi);
-    // Shows a control's current caption or value on its child.
-    void mirror(const Control& control);
+    // Shows a control's current caption or value on its child; a refusal is reported through
+    // `guard`.
+    void mirror(const Control& control, HandlerGuard& guard);
     // The brush for a label with a background of its own, its colours set on `dc`
     // (WM_CTLCOLORSTATIC); nothing for the other children.
     std::optional<LRESULT> colorStatic(HDC dc, HWND child) const;
@@ -55,4 +57,4 @@ class NativeControls {
     bool hasTabStops_ = false;
 };
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

@@ -10,9 +10,10 @@
 #include "platform/win32/win32_text.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    qv::HandlerGuard guard;
     // A GUI program has no console: reports go to the debugger output as well.
-    qv::HandlerGuard::instance().setExtraSink([](std::string_view line) {
-        std::wstring text = qv::wideFromNarrow(line);
+    guard.setExtraSink([](std::string_view line) {
+        std::wstring text = qv::win32::wideFromNarrow(line);
         text += L"\n";
         OutputDebugStringW(text.c_str());
     });
@@ -21,9 +22,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     int status = 1;
     // A backend that cannot start is reported like an error in a handler.
-    qv::HandlerGuard::instance().run("start-up", [&] {
-        qv::win32ui::Win32Platform platform(instance);
-        qv::Program program(platform);
+    guard.run("start-up", [&] {
+        qv::win32::Win32Platform platform(instance, guard);
+        qv::Program program(platform, guard);
         status = program.run();
     });
     return status;

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/handler_guard.h"
 #include "platform/win32/win32_settings.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_window.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 namespace {
 
@@ -39,9 +38,10 @@ PixelRect toPixelRect(const RECT& r) {
 
 }  // namespace
 
-Win32Platform::Win32Platform(HINSTANCE instance)
+Win32Platform::Win32Platform(HINSTANCE instance, HandlerGuard& guard)
     : instance_(instance),
-      settings_(makeRegistrySettingsBackend()),
+      guard_(guard),
+      settings_(makeRegistrySettingsBackend(guard)),
       section_(makeModuleFileSection()) {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
     lookUp(user32, "GetDpiForWindow", dpi_.getDpiForWindow);
@@ -123,7 +123,8 @@ HWND Win32Platform::enabledOwnedWindow(HWND owner) const {
 }
 
 std::unique_ptr<WindowPeer> Win32Platform::createPeer(Window& window, Window* owner) {
-    return std::make_unique<Win32Window>(*this, window, owner);
+    Win32WindowHost& host = *this;
+    return std::make_unique<Win32Window>(host, window, owner);
 }
 
 void Win32Platform::dispatch(MSG& msg) {
@@ -141,7 +142,7 @@ void Win32Platform::dispatch(MSG& msg) {
 
 bool Win32Platform::pumpOne(MSG& msg) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == -1) HandlerGuard::instance().warnOnce(lastErrorLine("GetMessageW"));
+    if (got == -1) guard_.warnOnce(lastErrorLine("GetMessageW"));
     if (got == 0 || got == -1) return false;
     dispatch(msg);
     return true;
@@ -179,13 +180,13 @@ void Win32Platform::wakeAfter(std::optional<std::int64_t> ms) {
     const auto period = static_cast<UINT>(std::clamp<std::int64_t>(
         *ms, USER_TIMER_MINIMUM, static_cast<std::int64_t>(USER_TIMER_MAXIMUM)));
     if (!SetTimer(messageWindow_, kWakeTimerId, period, nullptr))
-        HandlerGuard::instance().warnOnce(lastErrorLine("SetTimer"));
+        guard_.warnOnce(lastErrorLine("SetTimer"));
 }
 
 std::vector<Monitor> Win32Platform::monitors() const {
     std::vector<std::pair<HMONITOR, MONITORINFO>> found;
     if (!EnumDisplayMonitors(nullptr, nullptr, &addMonitor, reinterpret_cast<LPARAM>(&found)))
-        HandlerGuard::instance().warnOnce(lastErrorLine("EnumDisplayMonitors"));
+        guard_.warnOnce(lastErrorLine("EnumDisplayMonitors"));
     std::vector<Monitor> out;
     const int fallbackDpi = systemDpi();
     for (const auto& [handle, info] : found) {
@@ -240,4 +241,4 @@ std::uint64_t Win32Platform::ticksSinceStart() const {
     return GetTickCount64();
 }
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

@@ -11,26 +11,19 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/handler_guard.h"
 #include "platform/settings_backend.h"
+#include "platform/win32/win32_window.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
-class Win32Window;
-
-// Functions that newer versions of Windows have, looked up at run time so that the program
-// still starts on Windows 7 and 8.
-struct DpiApi {
-    UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
-    UINT(WINAPI* getDpiForSystem)() = nullptr;
-    BOOL(WINAPI* adjustWindowRectExForDpi)(LPRECT, DWORD, BOOL, DWORD, UINT) = nullptr;
-    HRESULT(WINAPI* getDpiForMonitor)(HMONITOR, int, UINT*, UINT*) = nullptr;
-};
-
-class Win32Platform final : public Backend {
+// Its windows reach it only as their host.
+class Win32Platform final : public Backend, private Win32WindowHost {
   public:
     // Registers the window classes and makes the window that receives the timer; throws with
-    // the system's message when Windows refuses.
-    explicit Win32Platform(HINSTANCE instance);
+    // the system's message when Windows refuses. Failures it goes on after are reported through
+    // `guard`.
+    Win32Platform(HINSTANCE instance, HandlerGuard& guard);
     ~Win32Platform() override;
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
@@ -65,16 +58,16 @@ class Win32Platform final : public Backend {
     SettingsBackend& settingsBackend() override { return *settings_; }
     const SectionSource& executableSection() const override { return *section_; }
 
-    // For the windows.
-    HINSTANCE instance() const { return instance_; }
-    const DpiApi& dpiApi() const { return dpi_; }
-    const wchar_t* windowClass() const;
-    void windowCreated(Win32Window* window) { windows_.push_back(window); }
-    void windowDestroyed(Win32Window* window);
-    // A shown, enabled window of ours that `owner` owns (its modal window), or nullptr.
-    HWND enabledOwnedWindow(HWND owner) const;
-
   private:
+    // The windows' host.
+    HINSTANCE instance() const override { return instance_; }
+    HandlerGuard& guard() const override { return guard_; }
+    const DpiApi& dpiApi() const override { return dpi_; }
+    const wchar_t* windowClass() const override;
+    void windowCreated(Win32Window* window) override { windows_.push_back(window); }
+    void windowDestroyed(Win32Window* window) override;
+    HWND enabledOwnedWindow(HWND owner) const override;
+
     static LRESULT CALLBACK messageWindowProc(HWND hwnd, UINT message, WPARAM wParam,
                                               LPARAM lParam) noexcept;
     // One message through IsDialogMessage (for windows with controls), or translated and
@@ -85,6 +78,7 @@ class Win32Platform final : public Backend {
     bool pumpOne(MSG& msg);
 
     HINSTANCE instance_;
+    HandlerGuard& guard_;
     DpiApi dpi_;
     HMODULE shcore_ = nullptr;
     ATOM windowClass_ = 0;
@@ -96,4 +90,4 @@ class Win32Platform final : public Backend {
     LARGE_INTEGER counterFrequency_{};
 };
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

@@ -11,14 +11,20 @@
 
 #include "platform/settings_backend.h"
 
-namespace qv {
+namespace qv::win32 {
 
 class RegistrySettingsBackend : public SettingsBackend {
   public:
+    // A value that cannot be read is reported through `guard`.
+    explicit RegistrySettingsBackend(HandlerGuard& guard) : guard_(guard) {}
+
     std::optional<std::string> read(std::string_view application, std::string_view section,
                                     std::string_view key) override;
     SaveResult save(std::string_view application, std::string_view section, std::string_view key,
                     std::string_view value) override;
+
+  private:
+    HandlerGuard& guard_;
 };
 
 // The section of the running program: the file name of its module without extension.
@@ -33,7 +39,7 @@ std::wstring moduleFileName(std::size_t initialChars = 260);
 // The section for an executable path: its file name without directory and extension, UTF-8.
 std::string sectionForModulePath(std::wstring_view path);
 
-std::unique_ptr<SettingsBackend> makeRegistrySettingsBackend();
+std::unique_ptr<SettingsBackend> makeRegistrySettingsBackend(HandlerGuard& guard);
 std::unique_ptr<SectionSource> makeModuleFileSection();
 
-}  // namespace qv
+}  // namespace qv::win32

@@ -1,6 +1,6 @@
 #include "platform/win32/win32_text.h"
 
-namespace qv {
+namespace qv::win32 {
 
 namespace {
 
@@ -141,4 +141,4 @@ std::string lastErrorLine(std::string_view what) {
     return line;
 }
 
-}  // namespace qv
+}  // namespace qv::win32

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace qv {
+namespace qv::win32 {
 
 std::string narrowFromWide(std::wstring_view wide);
 std::wstring wideFromNarrow(std::string_view narrow);
@@ -24,4 +24,4 @@ std::string systemMessage(DWORD code);
 // "<what> failed: <the message for GetLastError()>".
 std::string lastErrorLine(std::string_view what);
 
-}  // namespace qv
+}  // namespace qv::win32

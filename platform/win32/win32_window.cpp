@@ -5,12 +5,10 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/handler_guard.h"
 #include "platform/runtime.h"
-#include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
 
-namespace qv::win32ui {
+namespace qv::win32 {
 
 namespace {
 
@@ -20,15 +18,15 @@ constexpr UINT kDpiChangedMessage = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and l
 
 }  // namespace
 
-Win32Window::Win32Window(Win32Platform& platform, Window& window, Window* owner)
+Win32Window::Win32Window(Win32WindowHost& platform, Window& window, Window* owner)
     : platform_(platform), window_(window) {
     HWND ownerHwnd = nullptr;
     if (owner && owner->handle()) ownerHwnd = reinterpret_cast<HWND>(owner->handle());
-    caption_ = wideFromNarrow(window.caption());
-    // The core places the window right after this; until then it is hidden and out of the way.
-    hwnd_ = CreateWindowExW(kExStyle, platform.windowClass(), caption_.c_str(), kStyle,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ownerHwnd,
-                            nullptr, platform.instance(), this);
+    // The core gives it its caption and its place right after this; until then it is hidden and
+    // out of the way.
+    hwnd_ = CreateWindowExW(kExStyle, platform.windowClass(), L"", kStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ownerHwnd, nullptr,
+                            platform.instance(), this);
     if (!hwnd_) throw std::runtime_error(lastErrorLine("CreateWindowExW"));
     try {
         controls_.create(hwnd_, platform.instance(), window_.shownControls(), dpi(),
@@ -56,7 +54,7 @@ void Win32Window::addTooltip() {
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                                nullptr, platform_.instance(), nullptr);
     if (!tooltip_) {
-        HandlerGuard::instance().warnOnce(lastErrorLine("CreateWindowExW (tooltip)"));
+        platform_.guard().warnOnce(lastErrorLine("CreateWindowExW (tooltip)"));
         return;
     }
     // The whole client area is the tool: TTF_IDISHWND names it by the window's handle, and
@@ -68,8 +66,8 @@ void Win32Window::addTooltip() {
     tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
     tool.lpszText = tooltipText_.data();
     if (!SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
-        HandlerGuard::instance().warnOnce("the tooltip of " + std::string(window_.design().name) +
-                                          " could not be added (TTM_ADDTOOLW)");
+        platform_.guard().warnOnce("the tooltip of " + std::string(window_.design().name) +
+                                   " could not be added (TTM_ADDTOOLW)");
 }
 
 Win32Window::~Win32Window() {
@@ -262,17 +260,14 @@ void Win32Window::rememberFocus() noexcept {
 }
 
 void Win32Window::setCaption(std::string_view caption) {
-    std::wstring text = wideFromNarrow(caption);
-    if (text == caption_) return;
-    caption_ = std::move(text);
-    if (!SetWindowTextW(hwnd_, caption_.c_str()))
-        HandlerGuard::instance().warnOnce(lastErrorLine("SetWindowTextW"));
+    if (!SetWindowTextW(hwnd_, wideFromNarrow(caption).c_str()))
+        platform_.guard().warnOnce(lastErrorLine("SetWindowTextW"));
 }
 
 void Win32Window::setOuterRect(const PixelRect& outer) {
     if (!SetWindowPos(hwnd_, nullptr, outer.x, outer.y, outer.width, outer.height,
                       SWP_NOZORDER | SWP_NOACTIVATE))
-        HandlerGuard::instance().warnOnce(lastErrorLine("SetWindowPos"));
+        platform_.guard().warnOnce(lastErrorLine("SetWindowPos"));
 }
 
 FrameExtents Win32Window::frameExtents() const {
@@ -298,8 +293,12 @@ void Win32Window::setInputEnabled(bool enabled) {
     EnableWindow(hwnd_, enabled ? TRUE : FALSE);
 }
 
+void Win32Window::controlChanged(const Control& control) {
+    controls_.mirror(control, platform_.guard());
+}
+
 void Win32Window::focusControl(const Control& control) {
     if (const NativeControls::Native* c = controls_.find(control)) SetFocus(c->hwnd);
 }
 
-}  // namespace qv::win32ui
+}  // namespace qv::win32

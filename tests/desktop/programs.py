@@ -14,13 +14,13 @@ from .xserver import NET_S, stop, wait_for
 class App:
     """One run of the Linux program on a desktop, with the settings folder it is given."""
 
-    def __init__(self, desktop, config_home, exe, env=None):
+    def __init__(self, desktop, config_home, exe, env=None, stdout=subprocess.DEVNULL):
         self.desktop = desktop
         self.config_home = config_home
         self.errors = tempfile.TemporaryFile()
         self.proc = subprocess.Popen([exe], env=dict(env or desktop.env,
                                                      XDG_CONFIG_HOME=config_home),
-                                     stdout=subprocess.DEVNULL, stderr=self.errors)
+                                     stdout=stdout, stderr=self.errors)
         try:
             self.main = int(wait_for(self._find_main, what="the main window"))
         except BaseException:

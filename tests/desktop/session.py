@@ -70,6 +70,8 @@ class Desktop(XQueries):
             self.env = no_buses(dict(os.environ, DISPLAY=self.display, HOME=self.home,
                                      XDG_CONFIG_HOME=os.path.join(self.home, ".config")),
                                 self.root)
+            # Xlib would read X resources (the DPI among them) from the file this names.
+            self.env.pop("XENVIRONMENT", None)
             self._start_openbox()
         except BaseException:
             self.close()

@@ -1,6 +1,7 @@
 """Checks the layering of the source tree from its #include lines, so that a layer cannot reach
 across unnoticed: the engine needs nothing but the standard library, shared code includes no
-platform's headers, and no backend includes another backend.
+platform's headers, no backend includes another backend, no header/source pair includes one of
+a layer above its own, and no two pairs include each other.
 
 Usage: check_layers.py SOURCE_ROOT. Prints every include that breaks a rule; exits 1 if any."""
 
@@ -43,6 +44,24 @@ ALLOWED = {
     "platform/win32": {PLATFORM, "platform/win32", "app/program.h"},
 }
 
+# The layers, lowest first: a header/source pair ("platform/window" for platform/window.h and
+# platform/window.cpp) may include pairs of its own layer and of those below. A pair is named by
+# its path, else by its folder. platform/ is three layers: the interfaces the settings build on,
+# the settings file, and the window runtime that the windows and the backends stand on.
+LAYERS = [
+    {"engine"},
+    {"platform/geometry", "platform/window_design", "platform/program_identity",
+     "platform/handler_guard", "platform/settings_backend", "platform/backend"},
+    {"settings", "platform/posix"},
+    {"platform/timer_scheduler", "platform/runtime", "platform/window"},
+    {"main_window", "platform/headless", "platform/fltk", "platform/win32"},
+    {"about_window"},
+    {"app"},
+]
+
+# A backend's entry point assembles the program, above every layer.
+ENTRY_POINT = re.compile(r"^platform/[a-z0-9]+/[a-z0-9]+_main\.cpp$")
+
 # Folders whose code must build on any platform: the standard library is all they may include.
 PORTABLE = {"engine", "settings", "main_window", "about_window", "app", PLATFORM,
             "platform/headless"}
@@ -66,30 +85,84 @@ def allowed(rules, header):
     return project_folder(header) in rules or header in rules
 
 
-def check(root):
-    problems = []
+def pair_of(path):
+    """A header/source pair's name: its path from the source root without the extension."""
+    return str(pathlib.PurePosixPath(path).with_suffix(""))
+
+
+def layer_of(pair):
+    """The index in LAYERS of a pair, by its own name or else its folder's; None if unlisted."""
+    for name in (pair, folder_of(pathlib.PurePosixPath(pair + ".h"))):
+        for index, layer in enumerate(LAYERS):
+            if name in layer:
+                return index
+    return None
+
+
+def checked_files(root):
     for path in sorted(root.rglob("*")):
         if path.suffix not in (".h", ".cpp") or "build" in path.relative_to(root).parts:
             continue
         relative = path.relative_to(root)
-        folder = folder_of(relative)
-        rules = ALLOWED.get(folder)
-        if rules is None:
-            continue
-        for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
-            m = INCLUDE.match(line)
-            if not m:
-                continue
-            kind, header = m.groups()
-            where = f"{relative}:{number}: {folder}/ includes {header}"
-            if kind == '"':
-                if not (root / header).is_file():
-                    problems.append(where + " (not a header named from the source root)")
-                elif not allowed(rules, header):
-                    problems.append(where)
-            elif folder in PORTABLE and header not in STANDARD:
-                problems.append(where + " (only the standard library here)")
+        if folder_of(relative) in ALLOWED:
+            yield relative, path.read_text(encoding="utf-8").splitlines()
+
+
+def includes(lines):
+    for number, line in enumerate(lines, 1):
+        m = INCLUDE.match(line)
+        if m:
+            yield number, m.group(1), m.group(2)
+
+
+def layer_problem(relative, number, header):
+    pair = pair_of(relative)
+    if layer_of(pair_of(header)) <= layer_of(pair) or ENTRY_POINT.match(str(relative)):
+        return []
+    return [f"{relative}:{number}: {pair} includes {header}, of a layer above its own"]
+
+
+def mutual_problems(edges):
+    """Pairs that include each other, named at one include of each such two."""
+    problems = []
+    for (a, b), where in sorted(edges.items()):
+        if a < b and (b, a) in edges:
+            problems.append(f"{where}: {a} and {b} include each other "
+                            f"(and {edges[(b, a)]})")
     return problems
+
+
+def check(root):
+    problems = []
+    edges = {}  # (pair, included pair) -> "file:line" of the first such include
+    for relative, lines in checked_files(root):
+        folder = folder_of(relative)
+        rules = ALLOWED[folder]
+        if layer_of(pair_of(relative)) is None:
+            problems.append(f"{relative}: {pair_of(relative)} has no layer")
+            continue
+        for number, kind, header in includes(lines):
+            where = f"{relative}:{number}: {folder}/ includes {header}"
+            if kind == "<":
+                if folder in PORTABLE and header not in STANDARD:
+                    problems.append(where + " (only the standard library here)")
+            elif not (root / header).is_file():
+                problems.append(where + " (not a header named from the source root)")
+            elif not allowed(rules, header):
+                problems.append(where)
+            else:
+                problems += layer_problem(relative, number, header)
+                if pair_of(header) != pair_of(relative):
+                    edges.setdefault((pair_of(relative), pair_of(header)), f"{relative}:{number}")
+    return problems + mutual_problems(edges)
+
+
+def stale_names(root):
+    """Names in the rules that match no folder or pair: a file renamed under a rule would
+    otherwise go unchecked, or fall into its folder's layer unnoticed."""
+    names = set(ALLOWED) | set().union(*LAYERS)
+    return sorted(n for n in names if not (root / n).is_dir() and
+                  not any((root / (n + ext)).is_file() for ext in (".h", ".cpp")))
 
 
 def main():
@@ -100,10 +173,9 @@ def main():
     if problems:
         print(f"{len(problems)} include(s) break the layering", file=sys.stderr)
         return 1
-    # A rule that matches no file would let its folder go unchecked.
-    missing = [f for f in ALLOWED if not (root / f).is_dir()]
+    missing = stale_names(root)
     if missing:
-        print("folders of the layering rules that do not exist: " + ", ".join(missing),
+        print("names in the layering rules that match no file: " + ", ".join(missing),
               file=sys.stderr)
         return 1
     return 0

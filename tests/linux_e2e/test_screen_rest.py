@@ -1,6 +1,6 @@
 """The Linux program while the X screen saver runs (MIT-SCREEN-SAVER, as Xvfb has it): it rests,
 holding its title, and when the saver ends its title is current at once and it goes on as
-before. Run like test_linux_program.py."""
+before. Run like the other tests here."""
 
 import math
 import subprocess
@@ -8,7 +8,7 @@ import time
 import unittest
 
 from desktop import RUNNING_TITLE, wait_for
-from test_linux_program import DesktopTest
+from program_case import DesktopTest
 
 
 def voluntary_switches(pid):

@@ -7,7 +7,7 @@ import os
 import unittest
 
 from desktop import wait_for, write_store
-from test_linux_program import SECTION, DesktopTest, px
+from program_case import SECTION, DesktopTest, px
 
 import title_ocr
 

@@ -1,14 +1,14 @@
 """End-to-end tests of the Linux program in a hostile X session: a window manager that died and
 left its check window's id on the root window, stored sizes far beyond any screen on an X
-server with little memory, and a window manager that places the window elsewhere than stored.
-Each class is one CTest test with a display of its own."""
+server with little memory, a window manager that places the window elsewhere than stored, and
+an X server that goes away. Each class is one CTest test with a display of its own."""
 
 import signal
 import subprocess
 import unittest
 
 from desktop import SCREEN, wait_for, write_store
-from test_linux_program import SECTION, TWIPS_PER_PIXEL, DesktopTest
+from program_case import SECTION, TWIPS_PER_PIXEL, DesktopTest, px
 
 HUGE = 490000  # twips: about 32700 pixels at 96 DPI
 
@@ -115,6 +115,20 @@ class PlacementTest(DesktopTest):
                           what="the window manager's own place")
         self.close_main(app)
         self.assertEqual(int(self.store()["MAIN_Top"]), placed[1] * TWIPS_PER_PIXEL)
+
+
+class DisplayLossTest(DesktopTest):
+    def test_lost_x_server_saves_last_position(self):
+        app = self.start()
+        self.drag_title(app.main, 120, 60)
+        moved = wait_for(lambda: (r := self.desktop.outer_rect(app.main))[0] != px(1000) and r,
+                         what="the move")
+        self.run_on(app, 1)  # the program has heard of the move
+        self.desktop.xvfb.terminate()
+        self.desktop.xvfb.wait()
+        self.assertEqual(app.wait_exit(), 1)
+        self.assertIn("X server", app.stderr())
+        self.assertEqual(self.store()["MAIN_Left"], str(moved[0] * TWIPS_PER_PIXEL))
 
 
 if __name__ == "__main__":

@@ -50,7 +50,7 @@ class DebianPackage(unittest.TestCase):
         return m.group(1) if m else None
 
     def test_lintian_reports_no_error_and_no_warning(self):
-        # Not even an informational tag: the README would have to explain it.
+        # Not even an informational tag: the documentation would have to explain it.
         result = run("lintian", "--display-info", "--fail-on", "error,warning,info", self.deb)
         tags = [line for line in result.stdout.splitlines() if re.match(r"[EWI]: ", line)]
         self.assertEqual([], tags)

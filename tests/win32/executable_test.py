@@ -1,7 +1,7 @@
 """Checks of qv-tickspan.exe as a file: a GUI program that imports only Windows' own DLLs, with
 the icon, the version block and the manifest the project puts in it, and no debug information.
 
-Usage: executable_test.py EXE OBJDUMP"""
+Usage: executable_test.py EXE OBJDUMP LICENSE"""
 
 import re
 import struct
@@ -9,7 +9,7 @@ import subprocess
 import sys
 import unittest
 
-EXE = OBJDUMP = None
+EXE = OBJDUMP = LICENSE = None
 
 # Windows' own DLLs that a static MinGW or MSVC build may import.
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "advapi32.dll",
@@ -67,7 +67,8 @@ def version_strings(block):
     """Name -> value of the StringFileInfo strings in a VS_VERSIONINFO block."""
     text = block.decode("utf-16-le", errors="replace")
     out = {}
-    for name in ("FileVersion", "ProductVersion", "FileDescription", "ProductName"):
+    for name in ("FileVersion", "ProductVersion", "FileDescription", "ProductName",
+                 "LegalCopyright"):
         m = re.search(name + "\0+([^\0]+)\0", text)
         if m:
             out[name] = m.group(1)
@@ -87,7 +88,7 @@ class Executable(unittest.TestCase):
         dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", self.dump)}
         self.assertIn("user32.dll", dlls)
         self.assertLessEqual(dlls, WINDOWS_DLLS)
-        # The C runtime is the one every Windows carries, as the README says.
+        # The C runtime is the one every Windows carries, as docs/building.md says.
         self.assertIn("msvcrt.dll", dlls)
 
     def test_has_no_debug_sections(self):
@@ -120,6 +121,11 @@ class Executable(unittest.TestCase):
         self.assertEqual("1.01", strings.get("FileVersion"))
         self.assertEqual("1.01", strings.get("ProductVersion"))
         self.assertTrue(strings.get("FileDescription"))
+        # The MIT licence's notice, not a word that says otherwise.
+        with open(LICENSE, encoding="utf-8") as f:
+            notice = next(line.strip() for line in f if line.startswith("Copyright "))
+        self.assertEqual("Copyright (c) 2026 the QV-TICKSPAN developers", notice)
+        self.assertEqual(notice, strings.get("LegalCopyright"))
 
     def test_icon_has_16_and_24_pixel_images_in_256_colours(self):
         group = self.pe.get(RT_GROUP_ICON, 1)
@@ -148,5 +154,5 @@ class Executable(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXE, OBJDUMP = sys.argv[1], sys.argv[2]
+    EXE, OBJDUMP, LICENSE = sys.argv[1], sys.argv[2], sys.argv[3]
     unittest.main(argv=[sys.argv[0], "-v"])
