@@ -45,7 +45,7 @@ void MainWindow::controlsCreated() {
 }
 
 void MainWindow::load() {
-    loadGeometry(settings_, kMainGeometryKeys, desktopFacts(), mutableGeometry());
+    designedWidth_ = loadGeometry(settings_, kMainGeometryKeys, desktopFacts(), mutableGeometry());
     setGeometry();
     alwaysOnTopBox_->setValue(optionValue(settings_, SettingKey::AlwaysOnTop_TICKBOX));
     autoStartBox_->setValue(optionValue(settings_, SettingKey::AUTOSTART_TICKBOX));
@@ -74,6 +74,14 @@ void MainWindow::save() {
 
 void MainWindow::doubleClick() {
     if (about_) about_->showModal(*this);
+}
+
+void MainWindow::frameChanged() {
+    // The caption's room depends on the frame's sides and title bar, known for sure only once
+    // the window manager has framed the window.
+    if (designedWidth_)
+        mutableGeometry().width = designSize(kMainGeometryKeys, desktopFacts()).width;
+    setGeometry();
 }
 
 void MainWindow::keeperTick() {

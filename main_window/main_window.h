@@ -47,6 +47,7 @@ class MainWindow : public Window, public MainWindowOptions {
     void unload() override;
     void save() override;
     void doubleClick() override;
+    void frameChanged() override;
 
   private:
     void keeperTick();
@@ -72,6 +73,7 @@ class MainWindow : public Window, public MainWindowOptions {
     Control* alwaysOnTopBox_ = nullptr;
     Control* autoStartBox_ = nullptr;
     Window* about_ = nullptr;
+    bool designedWidth_ = false;  // no width stored: it fits the title bar's caption
     std::string titleScratch_;
 };
 

@@ -348,7 +348,7 @@ void moved(Window& window, int outerX, int outerY) noexcept {
 }
 
 void frameChanged(Window& window) noexcept {
-    guarded(window, window.design().name, [&] { window.setGeometry(); });
+    guarded(window, window.design().name, [&] { window.frameExtentsChanged(); });
 }
 
 void focusMoved(Control& control) noexcept {

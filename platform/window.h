@@ -126,6 +126,8 @@ class Window {
     void saveForSession();
     // A double-click on the client area that no shown control took: runs the window's handler.
     void clientAreaDoubleClicked() { doubleClick(); }
+    // The platform learnt the frame it puts around the window, or the frame changed.
+    void frameExtentsChanged() { frameChanged(); }
 
     // False while a modal window it owns is open.
     bool acceptsInput() const { return inputBlockers_ == 0; }
@@ -140,6 +142,9 @@ class Window {
     // session may be about to end.
     virtual void save() {}
     virtual void doubleClick() {}
+    // The frame the platform puts around the window is known or changed: the window is placed
+    // anew with it.
+    virtual void frameChanged() { setGeometry(); }
     // Runs after the controls exist and before the platform window is made; a window binds
     // controls to its own storage and wires their handlers here.
     virtual void controlsCreated() {}

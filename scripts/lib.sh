@@ -16,9 +16,14 @@ QV_DESKTOP_PACKAGES="xvfb openbox xdotool wmctrl x11-utils imagemagick"
 QV_TEST_PACKAGES="make git locales g++-mingw-w64-x86-64-posix wine wine64
   fonts-dejavu-core x11-xserver-utils python3 python3-xlib
   lintian appstream desktop-file-utils
-  xfwm4 icewm dbus-x11 dbus-daemon python3-dbus python3-gi tesseract-ocr tesseract-ocr-eng
+  xfwm4 icewm twm dbus-x11 dbus-daemon python3-dbus python3-gi tesseract-ocr tesseract-ocr-eng
   clang libclang-rt-14-dev"
 QV_PACKAGES="$QV_BUILD_PACKAGES $QV_DESKTOP_PACKAGES $QV_TEST_PACKAGES"
+
+# What the desktop suite (scripts/test --desktops) adds: GNOME's and KDE's compositors on
+# Wayland and X11, weston, and their D-Bus screenshots. Large, so apart from the list above.
+QV_DESKTOP_PACKAGES="mutter gnome-shell kwin-wayland kwin-x11 kwin-style-breeze weston xwayland
+  python3-dbus"
 
 qv_missing_packages() {
     missing=""

@@ -97,7 +97,7 @@ TwipsSize designSize(const GeometryKeys& keys, const DesktopFacts& desktop) {
     return size;
 }
 
-void loadGeometry(SettingsStore& settings, const GeometryKeys& keys, const DesktopFacts& desktop,
+bool loadGeometry(SettingsStore& settings, const GeometryKeys& keys, const DesktopFacts& desktop,
                   TwipsGeometry& geometry) {
     const int dpi = desktop.systemDpi;
     geometry.left = usablePosition(settings, keys.left, dpi);
@@ -108,6 +108,7 @@ void loadGeometry(SettingsStore& settings, const GeometryKeys& keys, const Deskt
     const auto height = storedSize(settings, keys.height, dpi, designed.height);
     geometry.height = height.value_or(designed.height);
     if (width || height) limitToDesktop(desktop, settings, keys, geometry);
+    return !width;
 }
 
 int optionValue(SettingsStore& settings, SettingKey key) {

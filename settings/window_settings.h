@@ -31,8 +31,9 @@ TwipsSize designSize(const GeometryKeys& keys, const DesktopFacts& desktop);
 // key's default; a stored size it cannot use (not positive, beyond 32767 pixels) counts as none
 // and gives the design's size; each is reported once. Then, where the window system does not
 // limit a window's size itself, a stored size larger than the desktop is limited to it (reported
-// once). Nothing reaches the screen: the caller hands the geometry on as a whole.
-void loadGeometry(SettingsStore& settings, const GeometryKeys& keys, const DesktopFacts& desktop,
+// once). Nothing reaches the screen: the caller hands the geometry on as a whole. True when the
+// width is the design's, which the window fits again to a frame learnt later.
+bool loadGeometry(SettingsStore& settings, const GeometryKeys& keys, const DesktopFacts& desktop,
                   TwipsGeometry& geometry);
 
 // An option's check box value: 1 for a stored 1, otherwise 0 (off).

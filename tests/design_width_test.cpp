@@ -112,3 +112,26 @@ TEST(DesignWidth, AStoredWidthWinsAndAnUnusableOneGivesTheWidenedWidth) {
         EXPECT_NE(d.reports[0].find(widened), std::string::npos) << d.reports[0];
     }
 }
+
+TEST(DesignWidth, FollowsTheFrameTheWindowManagerTellsOnlyOnceTheWindowIsFramed) {
+    // No sides and a 41-pixel title bar, where 3-pixel sides and a 22-pixel bar were assumed.
+    constexpr FrameExtents kTold{0, 0, 41, 0};
+    constexpr int kRefitPx = 33 * kCharWidth + 4 * 41;
+    Desktop d;
+    d.platform.setTitleCharWidth(kCharWidth);
+    MainWindow& main = d.start();
+    ASSERT_EQ(d.outerWidth(), kFitPx);
+    d.platform.setFrame(kTold);
+    EXPECT_EQ(d.outerWidth(), kRefitPx);
+    EXPECT_EQ(main.left(), 1000.0f) << "the window stays where it was";
+    d.platform.requestClose(main);
+    EXPECT_EQ(d.platform.store().raw("qv-tickspan", "MAIN_Width"), std::nullopt)
+        << "the width is never saved";
+
+    Desktop stored;
+    stored.platform.setTitleCharWidth(kCharWidth);
+    stored.put("MAIN_Width", "5000");
+    stored.start();
+    stored.platform.setFrame(kTold);
+    EXPECT_EQ(stored.program->main.width(), 5000.0f) << "a stored width wins";
+}

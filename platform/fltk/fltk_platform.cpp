@@ -257,6 +257,11 @@ int FltkPlatform::onSystemEvent(void* event, void* self) {
         platform->reportScreen();
         return 1;  // nothing of FLTK's own
     }
+    if (e.type == ConfigureNotify && e.xconfigure.send_event) {
+        for (FltkWindow* window : platform->windows_)
+            if (window->xid() == e.xconfigure.window)
+                window->wmPlaced(e.xconfigure.x, e.xconfigure.y);
+    }
     const bool frameNews =
         e.type == MapNotify || e.type == ReparentNotify ||
         (e.type == PropertyNotify &&
@@ -322,6 +327,7 @@ FrameExtents FltkPlatform::estimatedFrame() {
             frame_ = FrameExtents{};  // nobody draws a frame
         } else {
             frame_ = x11::probeFrameExtents(display_);
+            frameToldOnMap_ = !frame_ && x11::windowManagerSupports(display_, "_NET_FRAME_EXTENTS");
         }
     }
     return frame_.value_or(kGuessedFrame);

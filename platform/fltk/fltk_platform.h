@@ -76,6 +76,7 @@ class FltkPlatform : public Backend, private FltkWindowHost {
     unsigned long lastFailedWindowCreation() const override { return failedCreation_; }
     FrameExtents estimatedFrame() override;
     void rememberFrame(const FrameExtents& frame) override { frame_ = frame; }
+    bool frameToldOnMap() const override { return frameToldOnMap_; }
     const std::vector<const Fl_RGB_Image*>& icons() const override { return iconPointers_; }
     void windowCreated(FltkWindow* window) override { windows_.push_back(window); }
     void windowDestroyed(FltkWindow* window) override;
@@ -103,6 +104,7 @@ class FltkPlatform : public Backend, private FltkWindowHost {
     int dpi_ = kDefaultDpi;
     std::optional<FrameExtents> frame_;
     bool frameProbed_ = false;
+    bool frameToldOnMap_ = false;
     std::vector<FltkWindow*> windows_;
     std::vector<std::unique_ptr<Fl_RGB_Image>> icons_;
     std::vector<const Fl_RGB_Image*> iconPointers_;

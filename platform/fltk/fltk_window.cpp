@@ -17,6 +17,9 @@ namespace {
 
 // How long configure reports may lag behind a move the program asked for.
 constexpr auto kEchoWait = std::chrono::milliseconds(1000);
+// A net for a window manager that announces _NET_FRAME_EXTENTS and never sets it; KWin sets it
+// within milliseconds of the map.
+constexpr int kFrameWaitMs = 500;
 
 }  // namespace
 
@@ -91,6 +94,7 @@ void FltkWindow::applyOuter() {
     const int x = o.x + frame_.left;
     const int y = o.y + frame_.top;
     if (native_->shown() && (x != native_->x() || y != native_->y())) awaitEcho(x, y);
+    askedClient_ = PixelPoint{x, y};
     applying_ = true;
     native_->resize(x, y, w, h);
     native_->size_range(w, h, w, h);
@@ -134,6 +138,10 @@ void FltkWindow::show() {
     if (XGetWindowAttributes(display, self, &attributes))
         XSelectInput(display, self, attributes.your_event_mask | PropertyChangeMask);
     XFlush(display);
+    // The frame decides the width that shows the whole caption: with a window manager that
+    // tells it only on the mapped window, the window is fitted before the first caption shows.
+    if (!frameKnown_ && platform_.frameToldOnMap())
+        x11::awaitFrameExtents(display, self, kFrameWaitMs);
     refreshFrame();
 }
 
@@ -144,9 +152,24 @@ std::optional<PixelPoint> FltkWindow::framePosition() const {
     ::Window child = 0;
     if (!XTranslateCoordinates(display, xid(), DefaultRootWindow(display), 0, 0, &x, &y, &child))
         return std::nullopt;
-    // With the frame this window was placed with: a guessed frame then gives back the place
-    // asked for, so the window does not creep from start to start.
+    // NOTE: in a frame of a window manager that tells nothing of it, the client's place says
+    // nothing of the frame's: weston's XWayland shifts the client by its frame whenever it maps
+    // the window, without a configure event. What such a window manager reported with a
+    // synthetic configure event (as ICCCM asks, and twm does) stands, or else the place asked.
+    if (!frameKnown_ && reparented()) {
+        const auto placed = wmPlaced_ ? wmPlaced_ : askedClient_;
+        if (placed) return PixelPoint{placed->x - frame_.left, placed->y - frame_.top};
+    }
     return PixelPoint{x - frame_.left, y - frame_.top};
+}
+
+bool FltkWindow::reparented() const {
+    Display* display = platform_.display();
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, xid(), &root, &parent, &children, &count)) return false;
+    if (children) XFree(children);
+    return parent != root;
 }
 
 void FltkWindow::refreshFrame() {

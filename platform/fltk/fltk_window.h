@@ -28,6 +28,9 @@ class FltkWindowHost {
     virtual FrameExtents estimatedFrame() = 0;
     // The frame it gave one of them.
     virtual void rememberFrame(const FrameExtents& frame) = 0;
+    // True when the window manager gave no frame in advance but sets _NET_FRAME_EXTENTS on each
+    // window it maps.
+    virtual bool frameToldOnMap() const = 0;
     // The application icon in its sizes, for every window.
     virtual const std::vector<const Fl_RGB_Image*>& icons() const = 0;
     // The serial number of the last request that failed to create a window, or 0. A caller
@@ -66,12 +69,17 @@ class FltkWindow : public WindowPeer, public NativeWindowOwner {
     void refreshFrame();
     // FLTK learnt of a new position of the client area (a configure event).
     void clientMoved(int clientX, int clientY) override;
+    // The window manager reported the client area's place on the screen (a synthetic configure
+    // event).
+    void wmPlaced(int clientX, int clientY) { wmPlaced_ = PixelPoint{clientX, clientY}; }
 
   private:
     Fl_Widget* widgetOf(const Control& control) const;
     void applyOuter();
     void awaitEcho(int clientX, int clientY);
     void reassertHints();
+    // True when a window manager has put the window into a frame of its own.
+    bool reparented() const;
 
     FltkWindowHost& platform_;
     Window& window_;
@@ -81,6 +89,8 @@ class FltkWindow : public WindowPeer, public NativeWindowOwner {
     FrameExtents frame_;
     bool frameKnown_ = false;
     std::optional<PixelRect> outer_;
+    std::optional<PixelPoint> askedClient_;  // where the client area was last asked to go
+    std::optional<PixelPoint> wmPlaced_;
     bool applying_ = false;
     // The client position last asked of the window manager: configure reports until it arrives
     // may describe older places, and are no move by the user.

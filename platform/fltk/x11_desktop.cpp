@@ -5,6 +5,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -148,8 +150,45 @@ bool windowManagerRunning(Display* display) {
     return !check.empty() && check[0] != 0;
 }
 
+bool windowManagerSupports(Display* display, const char* name) {
+    const auto supported =
+        readLongs(display, DefaultRootWindow(display), "_NET_SUPPORTED", XA_ATOM);
+    const long wanted = static_cast<long>(atom(display, name));
+    return std::find(supported.begin(), supported.end(), wanted) != supported.end();
+}
+
+std::optional<FrameExtents> awaitFrameExtents(Display* display, ::Window window, int limitMs) {
+    const Atom extentsAtom = atom(display, "_NET_FRAME_EXTENTS");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    struct Wanted {
+        ::Window window;
+        Atom property;
+    } wanted{window, extentsAtom};
+    const auto matches = [](Display*, XEvent* e, XPointer arg) -> Bool {
+        const auto* w = reinterpret_cast<const Wanted*>(arg);
+        return e->type == PropertyNotify && e->xproperty.window == w->window &&
+               e->xproperty.atom == w->property;
+    };
+    // Only the awaited event is taken from the queue; FLTK gets every other one as usual.
+    XEvent event;
+    for (;;) {
+        if (auto found = frameExtents(display, window)) return found;
+        while (!XCheckIfEvent(display, &event, matches, reinterpret_cast<XPointer>(&wanted))) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return std::nullopt;
+            pollfd fd{ConnectionNumber(display), POLLIN, 0};
+            poll(&fd, 1, static_cast<int>(left.count()));
+        }
+    }
+}
+
 std::optional<FrameExtents> probeFrameExtents(Display* display) {
-    if (!windowManagerRunning(display)) return std::nullopt;
+    // NOTE: KWin never answers the request, and says so by leaving it out of _NET_SUPPORTED;
+    // asking it anyway would only wait out the timeout.
+    if (!windowManagerRunning(display) ||
+        !windowManagerSupports(display, "_NET_REQUEST_FRAME_EXTENTS"))
+        return std::nullopt;
     const ::Window probe =
         XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 100, 100, 0, 0, 0);
     setFixedFrameHints(display, probe);

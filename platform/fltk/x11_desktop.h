@@ -27,11 +27,19 @@ void setFixedFrameHints(Display* display, ::Window window);
 std::optional<FrameExtents> frameExtents(Display* display, ::Window window);
 
 // The frame the window manager would give a window with our hints, asked before any of ours is
-// mapped (_NET_REQUEST_FRAME_EXTENTS); none when no EWMH window manager runs or it gave no answer.
+// mapped (_NET_REQUEST_FRAME_EXTENTS); none when no EWMH window manager runs, it does not offer
+// the request, or it gave no answer.
 std::optional<FrameExtents> probeFrameExtents(Display* display);
+
+// Waits until the window manager has put _NET_FRAME_EXTENTS on a mapped `window` whose events
+// include PropertyChangeMask, for at most `limitMs`; the extents, or none.
+std::optional<FrameExtents> awaitFrameExtents(Display* display, ::Window window, int limitMs);
 
 // True when an EWMH window manager runs (_NET_SUPPORTING_WM_CHECK).
 bool windowManagerRunning(Display* display);
+
+// True when the running window manager lists `name` in _NET_SUPPORTED.
+bool windowManagerSupports(Display* display, const char* name);
 
 // _NET_ACTIVE_WINDOW, 0 when none.
 ::Window activeWindow(Display* display);

@@ -31,6 +31,13 @@ int HeadlessPlatform::captionFitWidth(std::string_view caption) {
     return text + f.left + f.right + 4 * f.top;
 }
 
+void HeadlessPlatform::setFrame(const FrameExtents& at96) {
+    desktop_.frameAt96 = at96;
+    // A copy: a window may close as it is placed anew.
+    for (HeadlessWindow* w : std::vector<HeadlessWindow*>(desktop_.windows))
+        input::frameChanged(w->window());
+}
+
 WindowHandle HeadlessPlatform::foregroundWindow() {
     orderCalls_.push_back({OrderCall::Foreground, 0, false});
     return desktop_.foreground;

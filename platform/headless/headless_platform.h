@@ -82,6 +82,9 @@ class HeadlessPlatform : public Backend {
     // The title font's width of a character in pixels at 96 DPI; 0 (the start) for a title bar
     // that shows any caption within the design's width.
     void setTitleCharWidth(int pixelsAt96) { titleCharWidthAt96_ = pixelsAt96; }
+    // The window manager frames its windows otherwise than first assumed (at 96 DPI), as a real
+    // one may tell only once a window is mapped: every window hears of it.
+    void setFrame(const FrameExtents& at96);
     // Another program's window, for the keeper to push around.
     WindowHandle createForeignWindow(bool topmost);
     void setForeground(WindowHandle window) { desktop_.foreground = window; }

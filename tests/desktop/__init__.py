@@ -12,9 +12,11 @@ from .programs import App, Registry, read_store, write_store
 from .queries import XQueries
 from .session import Desktop, PropertySpy, WineDesktop
 from .xserver import (DISABLED_TITLE, NET_S, PACKAGES_HINT, REQUIRED_TOOLS, RUNNING_TITLE, SCREEN,
-                      TOOLS, WINE_TOOLS, require_tools, start_openbox, start_xvfb, stop, wait_for)
+                      TOOLS, WINE_TOOLS, redirect_held, require_tools, start_openbox, start_xvfb,
+                      stop, wait_for)
 
 __all__ = ["App", "Desktop", "DISABLED_TITLE", "NET_S", "PACKAGES_HINT", "PropertySpy",
            "REQUIRED_TOOLS", "RUNNING_TITLE", "Registry", "SCREEN", "TOOLS", "WINE_TOOLS",
-           "WineDesktop", "XQueries", "no_buses", "read_store", "require_tools", "start_openbox", "start_xvfb",
+           "WineDesktop", "XQueries", "no_buses", "read_store", "redirect_held", "require_tools",
+           "start_openbox", "start_xvfb",
            "stop", "wait_for", "write_store"]

@@ -12,15 +12,19 @@ from .xserver import NET_S, stop, wait_for
 
 
 class App:
-    """One run of the Linux program on a desktop, with the settings folder it is given."""
+    """One run of the Linux program on a desktop, with the settings folder it is given; with a
+    prefix (such as `unshare --time ... --fork`), run by the prefix's command."""
 
-    def __init__(self, desktop, config_home, exe, env=None, stdout=subprocess.DEVNULL):
+    def __init__(self, desktop, config_home, exe, env=None, stdout=subprocess.DEVNULL,
+                 prefix=()):
         self.desktop = desktop
         self.config_home = config_home
+        self.exe = os.path.realpath(exe)
         self.errors = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen([exe], env=dict(env or desktop.env,
-                                                     XDG_CONFIG_HOME=config_home),
+        self.proc = subprocess.Popen([*prefix, exe], env=dict(env or desktop.env,
+                                                              XDG_CONFIG_HOME=config_home),
                                      stdout=stdout, stderr=self.errors)
+        self.pid = None if prefix else self.proc.pid
         try:
             self.main = int(wait_for(self._find_main, what="the main window"))
         except BaseException:
@@ -30,10 +34,22 @@ class App:
     def _find_main(self):
         if self.proc.poll() is not None:
             raise AssertionError(f"the program ended with {self.proc.returncode}: {self.stderr()}")
-        return self.desktop.search("--pid", str(self.proc.pid), "--name", "^QV-TICKSPAN: ")
+        self.pid = self.pid or _descendant_running(self.proc.pid, self.exe)
+        return self.pid and self.desktop.search("--pid", str(self.pid), "--name",
+                                                "^QV-TICKSPAN: ")
 
     def about(self):
-        return self.desktop.search("--pid", str(self.proc.pid), "--name", "ABOUT$")
+        return self.desktop.search("--pid", str(self.pid), "--name", "ABOUT$")
+
+    def wakeups(self):
+        """How often the program has woken so far: its voluntary context switches."""
+        total = 0
+        for task in os.listdir(f"/proc/{self.pid}/task"):
+            with open(f"/proc/{self.pid}/task/{task}/status") as f:
+                for line in f:
+                    if line.startswith("voluntary_ctxt_switches:"):
+                        total += int(line.split()[1])
+        return total
 
     def strip_point(self):
         """The middle of the client strip below the main window's title bar."""
@@ -62,7 +78,26 @@ class App:
         return self.errors.read().decode(errors="replace")
 
     def signal(self, sig=signal.SIGTERM):
-        self.proc.send_signal(sig)
+        os.kill(self.pid, sig)
+
+
+def _descendant_running(pid, exe):
+    """The first process below pid that runs the file exe, or None."""
+    try:
+        with open(f"/proc/{pid}/task/{pid}/children") as f:
+            kids = [int(c) for c in f.read().split()]
+    except OSError:
+        return None
+    for kid in kids:
+        try:
+            if os.path.realpath(f"/proc/{kid}/exe") == exe:
+                return kid
+        except OSError:
+            continue
+        found = _descendant_running(kid, exe)
+        if found:
+            return found
+    return None
 
 
 def read_store(config_home):

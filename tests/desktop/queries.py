@@ -5,10 +5,10 @@ that window's client area."""
 import os
 import re
 
-from Xlib import X, display
+from Xlib import X
 from Xlib.ext import xtest
 
-from .xserver import wait_for
+from .xserver import connect, wait_for
 
 
 class XQueries:
@@ -92,7 +92,7 @@ class XQueries:
         # NOTE: the four button events go to the server in one request: separate clicks (as
         # xdotool sends them) lie as far apart as the machine's load keeps this process from
         # running, and more than a double-click's time apart they are two single clicks.
-        server = display.Display(self.display)
+        server = connect(self.display)
         try:
             for kind in (X.ButtonPress, X.ButtonRelease) * 2:
                 xtest.fake_input(server, kind, 1)

@@ -94,6 +94,32 @@ def _read_display_number(read_end):
     return answer
 
 
+def connect(display_name):
+    """A python-xlib connection to the display."""
+    from Xlib import display
+    from Xlib.protocol import display as protocol, event
+    # NOTE: python-xlib keeps the extensions' event codes in one table for every connection,
+    # and servers number their extensions' events differently: a connection to a second server
+    # then fails. Each connection starts from the core events.
+    protocol.Display.event_classes = event.event_class.copy()
+    return display.Display(display_name)
+
+
+def redirect_held(display_name):
+    """True once some client of the display (a window manager, EWMH or not) holds the root
+    window's redirection: asking for it then fails."""
+    from Xlib import X
+    refused = []
+    server = connect(display_name)
+    server.set_error_handler(lambda error, request: refused.append(error))
+    try:
+        server.screen().root.change_attributes(event_mask=X.SubstructureRedirectMask)
+        server.sync()
+        return bool(refused)
+    finally:
+        server.close()
+
+
 def start_openbox(env, log=subprocess.DEVNULL):
     """openbox on env's DISPLAY, once it has announced itself on the root window."""
     openbox = subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=log,
