@@ -3,7 +3,7 @@ bus and a private system bus with stand-ins for logind, the freedesktop and GNOM
 and mutter (desktop.buses): it rests while any of them says so, with its title held, and when
 the last one lets go its first title is current and it runs on as before. A peer that lies,
 floods or sends nonsense, a service or a bus that goes away: it goes on, and rests only when
-it should. Run like test_linux_program.py."""
+it should. Run like the other tests here (program_case.py)."""
 
 import math
 import os
@@ -19,7 +19,7 @@ import dbus.lowlevel
 
 from desktop import App, wait_for
 from desktop.buses import StandInSession
-from test_linux_program import DesktopTest
+from program_case import DesktopTest
 from test_screen_rest import shown_seconds, voluntary_switches
 
 NAME_VALUE = re.compile(r'= "(.*)"$')
