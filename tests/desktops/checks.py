@@ -266,7 +266,7 @@ def rests(session, ctx):
     config = ctx.config()
     app = session.start_program(ctx.exe, config)
     try:
-        held = running_caption(app).group(0)
+        running_caption(app)
         session.hide_screen(True)
         wait_for(lambda: wake_ups(app.proc.pid, 1.0) <= 3, what="the program resting")
         rate = wake_ups(app.proc.pid, 5.0)
