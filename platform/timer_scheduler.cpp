@@ -81,8 +81,14 @@ void TimerScheduler::runDue() {
 void TimerScheduler::setScreenVisible(bool visible) {
     if (visible == visible_) return;
     visible_ = visible;
-    for (Timer& t : timers_)
-        if (t.enabled_) arm(t);
+    for (Timer& t : timers_) {
+        if (!t.enabled_) continue;
+        arm(t);
+        // Back on screen, a timer is due once its own period has passed since its last tick,
+        // however short: the screen may come back just after a resting tick, whose title the
+        // steps have not refreshed since.
+        if (visible_ && t.periodMs_ > 0) t.dueMs_ = std::min(t.dueMs_, t.startMs_ + t.periodMs_);
+    }
     if (visible_) runDue();
     changed();
 }

@@ -7,15 +7,16 @@
 # program needs Liberation Sans at run time.
 QV_BUILD_PACKAGES="cmake ninja-build g++ dpkg-dev file googletest libgtest-dev libbenchmark-dev
   libfltk1.3-dev libx11-dev libxrandr-dev libxinerama-dev libxft-dev libfontconfig-dev
-  libxss-dev libxext-dev fonts-liberation"
+  libxss-dev libxext-dev libsystemd-dev fonts-liberation"
 # A private X desktop (Xvfb, openbox), driven and photographed.
 QV_DESKTOP_PACKAGES="xvfb openbox xdotool wmctrl x11-utils imagemagick"
 # What the tests need beyond those: the Windows cross build and Wine, the sanitizers and the
-# fuzzer, the package checks, more window managers, the German locale, text read off the screen.
+# fuzzer, the package checks, more window managers, the German locale, text read off the screen,
+# and private message buses with stand-in services.
 QV_TEST_PACKAGES="make git locales g++-mingw-w64-x86-64-posix wine wine64
   fonts-dejavu-core x11-xserver-utils python3 python3-xlib
   lintian appstream desktop-file-utils
-  xfwm4 icewm twm dbus-x11 dbus-daemon tesseract-ocr tesseract-ocr-eng
+  xfwm4 icewm twm dbus-x11 dbus-daemon python3-dbus python3-gi tesseract-ocr tesseract-ocr-eng
   clang libclang-rt-14-dev"
 QV_PACKAGES="$QV_BUILD_PACKAGES $QV_DESKTOP_PACKAGES $QV_TEST_PACKAGES"
 

@@ -76,6 +76,23 @@ TEST(RestingTimers, BackOnScreenTheElapsedTimersRunAtOnceThenTheNormalResolution
     EXPECT_EQ(std::count(rig.order.begin(), rig.order.end(), 'k'), 1) << "k at 5100";
 }
 
+TEST(RestingTimers, BackOnScreenJustAfterARestingTickTheStepsRunAgain) {
+    // A resting tick falls on the whole second, where the uptime engine may still show the
+    // second before; a title pushed as the screen comes back must not be that tick's.
+    Rig rig;
+    rig.timer('a', 1);
+    rig.timer('k', 1000);
+    rig.scheduler.setScreenVisible(false);
+    rig.until(2003);
+    ASSERT_EQ(rig.ticks.back(), 2000);
+    rig.order.clear();
+    rig.scheduler.setScreenVisible(true);
+    EXPECT_EQ(rig.order, "a") << "a's own 1 ms has passed since 2000; k's second has not";
+    rig.order.clear();
+    rig.until(2013);
+    EXPECT_EQ(rig.order, "a") << "then every 10 ms, from 2003";
+}
+
 namespace {
 
 constexpr std::uint64_t kUptimeAtStart = 123456789 - kTimerResolutionMs;  // 1d 10h 17m 36.779s

@@ -22,6 +22,8 @@
 #include "platform/fltk/embedded_icons.h"
 #include "platform/fltk/fltk_widgets.h"
 #include "platform/fltk/fltk_window.h"
+#include "platform/fltk/screen_sources.h"
+#include "platform/fltk/session_screen.h"
 #include "platform/fltk/x11_desktop.h"
 #include "platform/fltk/x11_errors.h"
 #include "platform/fltk/x11_screen.h"
@@ -88,6 +90,10 @@ FltkPlatform::FltkPlatform(HandlerGuard& guard)
     setToolkitFace(x11::proportionalUiFamily(display_));
     loadIcons();
     screen_ = std::make_unique<x11::ScreenWatch>(display_);
+    sources_ = std::make_unique<ScreenSources>();
+    session_ = std::make_unique<SessionScreenWatch>(
+        *sources_, [this] { reportScreen(); },
+        [this](std::string_view line) { guard_.warnOnce(line); });
     Fl::add_system_handler(onSystemEvent, this);
     // NOTE: a timeout that FLTK arms from inside a timeout callback starts early by however
     // late that callback ran (FLTK catches up), which would wake the program before anything is
@@ -136,7 +142,8 @@ void FltkPlatform::connect(Runtime& runtime) {
 }
 
 void FltkPlatform::reportScreen() {
-    const bool visible = screen_->visible();
+    sources_->setXVisible(screen_->visible());
+    const bool visible = sources_->visible();
     if (visible == screenVisible_) return;
     screenVisible_ = visible;
     if (runtime_) input::screenVisibility(*runtime_, visible);

@@ -21,6 +21,8 @@ namespace qv::fltk {
 namespace x11 {
 class ScreenWatch;
 }
+class ScreenSources;
+class SessionScreenWatch;
 
 // Its windows reach it only as their host.
 class FltkPlatform : public Backend, private FltkWindowHost {
@@ -35,7 +37,8 @@ class FltkPlatform : public Backend, private FltkWindowHost {
 
     // Start-up and the event loop. Connecting also turns termination signals (SIGTERM, SIGHUP,
     // SIGINT) and the loss of the X server into the end of the session, and starts reporting
-    // whether the screen is visible (screen saver, monitors' power).
+    // whether the screen is visible (screen saver, monitors' power, and the session's lock,
+    // screen savers and monitor power on D-Bus).
     void connect(Runtime& runtime) override;
     void disconnect() override { runtime_ = nullptr; }
     void runLoop() override;
@@ -111,6 +114,8 @@ class FltkPlatform : public Backend, private FltkWindowHost {
     int signalPipe_[2] = {-1, -1};
     int wakeFd_ = -1;  // timerfd
     std::unique_ptr<x11::ScreenWatch> screen_;
+    std::unique_ptr<ScreenSources> sources_;
+    std::unique_ptr<SessionScreenWatch> session_;
     bool screenVisible_ = true;  // as last reported
     std::optional<std::int64_t> powerReadMs_;
 };

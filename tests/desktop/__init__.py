@@ -1,11 +1,13 @@
 """A private X desktop for the end-to-end tests and the desktop benchmark: Xvfb on a free display
 number with openbox on it and a home folder of its own, queried and driven with xdotool, wmctrl,
-xprop, xwininfo and ImageMagick; for the Windows program also a private Wine prefix.
+xprop, xwininfo and ImageMagick; for the Windows program also a private Wine prefix. Private
+message buses with stand-ins for the session's services are in desktop.buses.
 
 Every process started here is ended here, by its own handle; nothing else is touched. A missing
 tool is a failure, never a skip. The tests import it as `desktop` (CTest puts tests/ on
 PYTHONPATH); the benchmark puts tests/ on its path itself."""
 
+from .buses import no_buses
 from .programs import App, Registry, read_store, write_store
 from .queries import XQueries
 from .session import Desktop, PropertySpy, WineDesktop
@@ -15,6 +17,6 @@ from .xserver import (DISABLED_TITLE, NET_S, PACKAGES_HINT, REQUIRED_TOOLS, RUNN
 
 __all__ = ["App", "Desktop", "DISABLED_TITLE", "NET_S", "PACKAGES_HINT", "PropertySpy",
            "REQUIRED_TOOLS", "RUNNING_TITLE", "Registry", "SCREEN", "TOOLS", "WINE_TOOLS",
-           "WineDesktop", "XQueries", "read_store", "redirect_held", "require_tools", "start_openbox",
-           "start_xvfb",
+           "WineDesktop", "XQueries", "no_buses", "read_store", "redirect_held", "require_tools",
+           "start_openbox", "start_xvfb",
            "stop", "wait_for", "write_store"]

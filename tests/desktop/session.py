@@ -7,6 +7,7 @@ import subprocess
 import tempfile
 import threading
 
+from .buses import no_buses
 from .queries import XQueries
 from .xserver import (NET_S, PACKAGES_HINT, SCREEN, TOOLS, WINE_TOOLS, require_tools,
                       start_openbox, start_xvfb, stop, wait_for)
@@ -53,7 +54,8 @@ class PropertySpy:
 
 class Desktop(XQueries):
     """Xvfb on a free display with openbox on it, and a home folder of its own, whose HOME and
-    XDG_CONFIG_HOME every program started here gets: nothing depends on the user's own."""
+    XDG_CONFIG_HOME every program started here gets, and no message bus: nothing depends on the
+    user's own."""
 
     def __init__(self, width=SCREEN[0], height=SCREEN[1], tools=TOOLS):
         require_tools(tools, PACKAGES_HINT)
@@ -65,8 +67,9 @@ class Desktop(XQueries):
         try:
             self.xvfb, number = start_xvfb(width, height)
             self.display = self.name = f":{number}"
-            self.env = dict(os.environ, DISPLAY=self.display, HOME=self.home,
-                            XDG_CONFIG_HOME=os.path.join(self.home, ".config"))
+            self.env = no_buses(dict(os.environ, DISPLAY=self.display, HOME=self.home,
+                                     XDG_CONFIG_HOME=os.path.join(self.home, ".config")),
+                                self.root)
             # Xlib would read X resources (the DPI among them) from the file this names.
             self.env.pop("XENVIRONMENT", None)
             self._start_openbox()

@@ -97,6 +97,9 @@ def table(results, seconds):
               "screenshot (gnome-shell's and KWin's D-Bus screenshot interfaces).",
               "- position round trip: three starts, each ended by SIGTERM without a move; the "
               "stored place in pixels at 96 DPI, before and after each.",
+              "- rests: the program's wake-ups a second (voluntary context switches) while the "
+              "desktop says nobody sees the screen, over 5 s; where the screen comes back, its "
+              "first title then shows a second that had begun.",
               "- seconds: the desktop's start, its checks and its end."]
     return "\n".join(lines) + "\n"
 

@@ -243,6 +243,52 @@ def round_trip(session, ctx):
     return f"{shown} px"
 
 
+def wake_ups(pid, seconds):
+    """Voluntary context switches a second: how often the program woke."""
+    def switches():
+        with open(f"/proc/{pid}/status") as f:
+            return int(next(line for line in f if line.startswith("voluntary_ctxt_switches:"))
+                       .split()[1])
+    start = switches()
+    time.sleep(seconds)
+    return (switches() - start) / seconds
+
+
+def shown_second(caption):
+    d, h, m, s = (int(v) for v in RUNNING_TITLE.match(caption).groups())
+    return ((d * 24 + h) * 60 + m) * 60 + s
+
+
+def rests(session, ctx):
+    """While the desktop says nobody sees the screen (the monitors off, or the screen locked)
+    the program wakes at most 3 times a second; where the screen can come back, the first title
+    it shows then is current."""
+    config = ctx.config()
+    app = session.start_program(ctx.exe, config)
+    try:
+        running_caption(app)
+        session.hide_screen(True)
+        wait_for(lambda: wake_ups(app.proc.pid, 1.0) <= 3, what="the program resting")
+        rate = wake_ups(app.proc.pid, 5.0)
+        if rate > 3:
+            raise AssertionError(f"{rate:.1f} wake-ups a second while {session.hidden_state}")
+        text = f"{rate:.1f} wake-ups/s while {session.hidden_state}"
+        if session.screen_comes_back:
+            held = app.caption()
+            since = int(time.clock_gettime(time.CLOCK_BOOTTIME))
+            session.hide_screen(False)
+            first = wait_for(lambda: (app.caption() or held) != held and app.caption(),
+                             what="a title after the screen came back")
+            if shown_second(first) < since:
+                raise AssertionError(f"the first title after was {first!r}, from before")
+            text += "; current when back"
+        end(app)
+    finally:
+        app.stop()
+        shutil.rmtree(config, ignore_errors=True)
+    return text
+
+
 @dataclass
 class Check:
     column: str
@@ -256,4 +302,6 @@ CHECKS = [
     Check("on top of X11", on_top_of_x11, lambda s: s.name not in ("weston", "twm")),
     Check("on top of Wayland", on_top_of_wayland, lambda s: s.native_wayland),
     Check("position round trip", round_trip, lambda s: True),
+    # Last: KWin's lock ends only through its greeter.
+    Check("rests", rests, lambda s: s.hidden_state is not None),
 ]

@@ -109,6 +109,8 @@ class Session(XQueries):
     title = ""               # the table's row heading
     native_wayland = False   # a compositor whose screen the suite can see over native clients
     xtest = True             # XTEST input reaches the program
+    hidden_state = None      # what hide_screen(True) does, where the suite can hide the screen
+    screen_comes_back = False  # whether hide_screen(False) shows it again
     dpis = (96,)             # the DPIs the caption is read at
 
     def __init__(self, dpi=96):

@@ -54,6 +54,19 @@ class WaylandSession(Session):
 
 class MutterWayland(WaylandSession):
     name, title = "mutter-wayland", "mutter, Wayland, headless"
+    hidden_state, screen_comes_back = "the monitors are off (PowerSaveMode 3)", True
+
+    def hide_screen(self, hidden):
+        import dbus
+        bus = dbus.bus.BusConnection(self.bus_address)
+        try:
+            config = bus.get_object("org.gnome.Mutter.DisplayConfig",
+                                    "/org/gnome/Mutter/DisplayConfig", introspect=False)
+            config.Set("org.gnome.Mutter.DisplayConfig", "PowerSaveMode",
+                       dbus.Int32(3 if hidden else 0), signature="ssv",
+                       dbus_interface="org.freedesktop.DBus.Properties")
+        finally:
+            bus.close()
 
     def start_compositor(self):
         return self.spawn(["mutter", "--wayland", "--headless", "--virtual-monitor",
@@ -81,6 +94,8 @@ SYSTEM_BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus
 
 class GnomeShellWayland(WaylandSession):
     name, title = "gnome-shell-wayland", "gnome-shell, Wayland, headless"
+    hidden_state, screen_comes_back = MutterWayland.hidden_state, True
+    hide_screen = MutterWayland.hide_screen
     native_wayland = True
 
     def start_compositor(self):
@@ -156,8 +171,19 @@ class KwinWayland(WaylandSession):
     name, title = "kwin-wayland", "KWin, Wayland, virtual"
     native_wayland = True
     dpis = (96, 144)
-    # KWin's own screen locker stays off unless a check needs the screen locked.
-    screen_locker = False
+    # KWin's own screen locker, for the check that locks the screen.
+    screen_locker = True
+    hidden_state, screen_comes_back = "locked (org.freedesktop.ScreenSaver Lock)", False
+
+    def hide_screen(self, hidden):
+        import dbus
+        bus = dbus.bus.BusConnection(self.bus_address)
+        try:
+            saver = bus.get_object("org.freedesktop.ScreenSaver", "/ScreenSaver",
+                                   introspect=False)
+            saver.Lock(dbus_interface="org.freedesktop.ScreenSaver")
+        finally:
+            bus.close()
 
     def start_compositor(self):
         # NOTE: Debian's kwin_wayland carries cap_sys_resource, which a container refuses to

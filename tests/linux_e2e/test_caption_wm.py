@@ -14,7 +14,7 @@ import time
 import unittest
 
 import title_ocr
-from desktop import require_tools, start_xvfb, wait_for
+from desktop import no_buses, require_tools, start_xvfb, wait_for
 
 BINARY = os.environ.get("QV_TICKSPAN", "")
 SHOTS = os.path.join(os.environ.get("QV_BUILD_DIR", tempfile.gettempdir()), "screenshots",
@@ -65,8 +65,9 @@ class WindowManagerDesktop:
     def _start(self, wm, dpi):
         xvfb, number = start_xvfb(1280, 800)
         self.procs.append(xvfb)
-        self.env = dict(os.environ, DISPLAY=f":{number}", HOME=self.home,
-                        XDG_CONFIG_HOME=os.path.join(self.home, "config"), NO_AT_BRIDGE="1")
+        self.env = no_buses(dict(os.environ, DISPLAY=f":{number}", HOME=self.home,
+                                 XDG_CONFIG_HOME=os.path.join(self.home, "config"),
+                                 NO_AT_BRIDGE="1"), self.home)
         # NOTE: Xvfb resets itself, resources included, whenever its last client leaves; a
         # connection held here keeps xrdb's Xft.dpi for the window manager and the program.
         xlib = ctypes.CDLL("libX11.so.6")
