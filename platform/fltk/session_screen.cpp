@@ -10,7 +10,7 @@
 
 namespace qv::fltk {
 
-struct SessionScreenWatch::Spec {
+struct SessionScreenWatch::ServiceInfo {
     ScreenService id;
     BusKind bus;
     const char* name;
@@ -22,14 +22,14 @@ struct SessionScreenWatch::Spec {
 
 namespace {
 
-using Spec = SessionScreenWatch::Spec;
+using ServiceInfo = SessionScreenWatch::ServiceInfo;
 using Watched = SessionScreenWatch::Watched;
 
 constexpr const char* kDaemon = "org.freedesktop.DBus";
 constexpr const char* kDaemonPath = "/org/freedesktop/DBus";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 
-constexpr Spec kSpecs[kScreenServiceCount] = {
+constexpr ServiceInfo kServices[kScreenServiceCount] = {
     {ScreenService::LoginSession, BusKind::System, "org.freedesktop.login1", nullptr,
      "org.freedesktop.login1.Session", "LockedHint", 'b'},
     {ScreenService::FreedesktopSaver, BusKind::Session, "org.freedesktop.ScreenSaver",
@@ -65,10 +65,10 @@ BusSlot call(Watched& w, const char* destination, const char* path, const char* 
     return BusSlot(slot);
 }
 
-// The state a service reports, read from `m` at a value of the spec's type; nothing when the
+// The state a service reports, read from `m` at a value of the service's type; nothing when the
 // value has another type.
-std::optional<bool> readHidden(sd_bus_message* m, const Spec& spec) {
-    if (spec.type == 'i') {
+std::optional<bool> readHidden(sd_bus_message* m, const ServiceInfo& service) {
+    if (service.type == 'i') {
         std::int32_t mode = 0;
         if (sd_bus_message_read_basic(m, 'i', &mode) <= 0) return std::nullopt;
         return powerSaveHidesScreen(mode);
@@ -78,18 +78,18 @@ std::optional<bool> readHidden(sd_bus_message* m, const Spec& spec) {
     return flag != 0;
 }
 
-// A variant holding the spec's type: its value; any other variant is skipped.
-std::optional<bool> readHiddenVariant(sd_bus_message* m, const Spec& spec) {
+// A variant holding the service's type: its value; any other variant is skipped.
+std::optional<bool> readHiddenVariant(sd_bus_message* m, const ServiceInfo& service) {
     char type = 0;
     const char* contents = nullptr;
     if (sd_bus_message_peek_type(m, &type, &contents) <= 0 || type != 'v' || !contents ||
-        contents[0] != spec.type || contents[1] != '\0') {
+        contents[0] != service.type || contents[1] != '\0') {
         sd_bus_message_skip(m, "v");
         return std::nullopt;
     }
-    const char inner[2] = {spec.type, '\0'};
+    const char inner[2] = {service.type, '\0'};
     if (sd_bus_message_enter_container(m, 'v', inner) <= 0) return std::nullopt;
-    const std::optional<bool> hidden = readHidden(m, spec);
+    const std::optional<bool> hidden = readHidden(m, service);
     sd_bus_message_exit_container(m);
     return hidden;
 }
@@ -97,20 +97,20 @@ std::optional<bool> readHiddenVariant(sd_bus_message* m, const Spec& spec) {
 // The followed property in a PropertiesChanged signal (interface, changed values, invalidated
 // names): its new value, or that it changed without one. False when the message is not of
 // that form; then none of it counts.
-bool readChanged(sd_bus_message* m, const Spec& spec, std::optional<bool>& hidden,
+bool readChanged(sd_bus_message* m, const ServiceInfo& service, std::optional<bool>& hidden,
                  bool& invalidated) {
     const char* interface = nullptr;
     if (!sd_bus_message_has_signature(m, "sa{sv}as") ||
         sd_bus_message_read_basic(m, 's', &interface) <= 0 ||
-        std::strcmp(interface, spec.interface) != 0)
+        std::strcmp(interface, service.interface) != 0)
         return false;
     if (sd_bus_message_enter_container(m, 'a', "{sv}") <= 0) return false;
     int r = 0;
     while ((r = sd_bus_message_enter_container(m, 'e', "sv")) > 0) {
         const char* name = nullptr;
         if (sd_bus_message_read_basic(m, 's', &name) <= 0) return false;
-        if (std::strcmp(name, spec.property) == 0)
-            hidden = readHiddenVariant(m, spec);
+        if (std::strcmp(name, service.property) == 0)
+            hidden = readHiddenVariant(m, service);
         else if (sd_bus_message_skip(m, "v") < 0)
             return false;
         if (sd_bus_message_exit_container(m) < 0) return false;
@@ -119,7 +119,7 @@ bool readChanged(sd_bus_message* m, const Spec& spec, std::optional<bool>& hidde
     if (sd_bus_message_enter_container(m, 'a', "s") <= 0) return false;
     const char* name = nullptr;
     while ((r = sd_bus_message_read_basic(m, 's', &name)) > 0)
-        if (std::strcmp(name, spec.property) == 0) invalidated = true;
+        if (std::strcmp(name, service.property) == 0) invalidated = true;
     return r == 0 && sd_bus_message_exit_container(m) >= 0;
 }
 
@@ -152,8 +152,8 @@ SessionScreenWatch::SessionScreenWatch(ScreenSources& sources, std::function<voi
     for (std::size_t i = 0; i < kScreenServiceCount; ++i) {
         Watched& w = watched_[i];
         w.watch = this;
-        w.spec = &kSpecs[i];
-        w.connection = kSpecs[i].bus == BusKind::Session ? session_.get() : system_.get();
+        w.service = &kServices[i];
+        w.connection = kServices[i].bus == BusKind::Session ? session_.get() : system_.get();
         if (w.connection && w.connection->bus()) start(w);
     }
     for (BusConnection* c : {session_.get(), system_.get()})
@@ -171,48 +171,49 @@ SessionScreenWatch::~SessionScreenWatch() {
 
 void SessionScreenWatch::start(Watched& w) {
     sd_bus* bus = w.connection->bus();
-    const Spec& spec = *w.spec;
+    const ServiceInfo& service = *w.service;
     w.ownerMatch = addMatch(bus,
                             std::string("type='signal',sender='") + kDaemon + "',path='" +
                                 kDaemonPath + "',interface='" + kDaemon +
-                                "',member='NameOwnerChanged',arg0='" + spec.name + "'",
+                                "',member='NameOwnerChanged',arg0='" + service.name + "'",
                             onOwnerChanged, w);
-    if (!spec.property) {
+    if (!service.property) {
         // Any path: a saver may announce itself on more than one.
-        w.signalMatch = addMatch(bus,
-                                 std::string("type='signal',sender='") + spec.name +
-                                     "',interface='" + spec.interface + "',member='ActiveChanged'",
-                                 onActiveChanged, w);
-    } else if (spec.path) {
-        follow(w, spec.path);
+        w.signalMatch =
+            addMatch(bus,
+                     std::string("type='signal',sender='") + service.name + "',interface='" +
+                         service.interface + "',member='ActiveChanged'",
+                     onActiveChanged, w);
+    } else if (service.path) {
+        follow(w, service.path);
     }
     // After the matches, so that no change between the answer and them goes unheard.
-    w.call = call(w, kDaemon, kDaemonPath, kDaemon, "GetNameOwner", onNameOwner, "s", spec.name);
+    w.call = call(w, kDaemon, kDaemonPath, kDaemon, "GetNameOwner", onNameOwner, "s", service.name);
 }
 
 void SessionScreenWatch::follow(Watched& w, const char* path) {
     if (w.signalMatch && w.path == path) return;
     w.path = path;
     w.signalMatch = addMatch(w.connection->bus(),
-                             std::string("type='signal',sender='") + w.spec->name + "',path='" +
+                             std::string("type='signal',sender='") + w.service->name + "',path='" +
                                  path + "',interface='" + kProperties +
-                                 "',member='PropertiesChanged',arg0='" + w.spec->interface + "'",
+                                 "',member='PropertiesChanged',arg0='" + w.service->interface + "'",
                              onPropertiesChanged, w);
 }
 
 void SessionScreenWatch::adopt(Watched& w, const char* owner) {
-    if (!sources_.setOwner(w.spec->id, owner)) return;
+    if (!sources_.setOwner(w.service->id, owner)) return;
     w.call.reset();  // an answer from the former owner no longer counts
     w.readAgain = false;
     if (!*owner) return;
-    if (w.spec->path)
+    if (w.service->path)
         readState(w);
     else
         findLoginSession(w, false);
 }
 
 void SessionScreenWatch::findLoginSession(Watched& w, bool byProcess) {
-    const std::string& owner = sources_.owner(w.spec->id);
+    const std::string& owner = sources_.owner(w.service->id);
     const char* id = std::getenv("XDG_SESSION_ID");
     constexpr const char* kManager = "org.freedesktop.login1.Manager";
     constexpr const char* kManagerPath = "/org/freedesktop/login1";
@@ -228,17 +229,18 @@ void SessionScreenWatch::findLoginSession(Watched& w, bool byProcess) {
 }
 
 void SessionScreenWatch::readState(Watched& w) {
-    const std::string& owner = sources_.owner(w.spec->id);
-    if (owner.empty() || (w.spec->property && w.path.empty())) return;
+    const std::string& owner = sources_.owner(w.service->id);
+    if (owner.empty() || (w.service->property && w.path.empty())) return;
     if (w.call) {
         w.readAgain = true;
         return;
     }
-    if (w.spec->property)
+    if (w.service->property)
         w.call = call(w, owner.c_str(), w.path.c_str(), kProperties, "Get", onState, "ss",
-                      w.spec->interface, w.spec->property);
+                      w.service->interface, w.service->property);
     else
-        w.call = call(w, owner.c_str(), w.spec->path, w.spec->interface, "GetActive", onState, "");
+        w.call =
+            call(w, owner.c_str(), w.service->path, w.service->interface, "GetActive", onState, "");
 }
 
 void SessionScreenWatch::connectionEnded(BusConnection& connection) {
@@ -248,7 +250,7 @@ void SessionScreenWatch::connectionEnded(BusConnection& connection) {
         w.signalMatch.reset();
         w.ownerMatch.reset();
         w.connection = nullptr;
-        sources_.setOwner(w.spec->id, "");
+        sources_.setOwner(w.service->id, "");
     }
 }
 
@@ -262,7 +264,7 @@ int SessionScreenWatch::onOwnerChanged(sd_bus_message* m, void* data, sd_bus_err
         if (!fromDaemon(m) || !sd_bus_message_has_signature(m, "sss") ||
             sd_bus_message_read(m, "sss", &name, &former, &owner) < 0)
             return;
-        if (std::strcmp(name, w.spec->name) == 0) w.watch->adopt(w, owner);
+        if (std::strcmp(name, w.service->name) == 0) w.watch->adopt(w, owner);
     });
 }
 
@@ -286,7 +288,7 @@ int SessionScreenWatch::onLoginSession(sd_bus_message* m, void* data, sd_bus_err
         w.call.reset();
         SessionScreenWatch& self = *w.watch;
         const char* sender = sd_bus_message_get_sender(m);
-        if (!sender || self.sources_.owner(w.spec->id) != sender) return;
+        if (!sender || self.sources_.owner(w.service->id) != sender) return;
         const char* path = nullptr;
         if (sd_bus_message_is_method_error(m, nullptr) || !sd_bus_message_has_signature(m, "o") ||
             sd_bus_message_read(m, "o", &path) < 0) {
@@ -306,12 +308,12 @@ int SessionScreenWatch::onState(sd_bus_message* m, void* data, sd_bus_error*) no
         w.call.reset();
         SessionScreenWatch& self = *w.watch;
         const char* sender = sd_bus_message_get_sender(m);
-        const char signature[2] = {w.spec->property ? 'v' : w.spec->type, '\0'};
+        const char signature[2] = {w.service->property ? 'v' : w.service->type, '\0'};
         if (sender && !sd_bus_message_is_method_error(m, nullptr) &&
             sd_bus_message_has_signature(m, signature)) {
             const std::optional<bool> hidden =
-                w.spec->property ? readHiddenVariant(m, *w.spec) : readHidden(m, *w.spec);
-            if (hidden) self.sources_.report(w.spec->id, sender, *hidden);
+                w.service->property ? readHiddenVariant(m, *w.service) : readHidden(m, *w.service);
+            if (hidden) self.sources_.report(w.service->id, sender, *hidden);
         }
         if (w.readAgain) {
             w.readAgain = false;
@@ -325,8 +327,8 @@ int SessionScreenWatch::onActiveChanged(sd_bus_message* m, void* data, sd_bus_er
     return guarded([&] {
         const char* sender = sd_bus_message_get_sender(m);
         if (!sender || !sd_bus_message_has_signature(m, "b")) return;
-        if (const std::optional<bool> hidden = readHidden(m, *w.spec))
-            w.watch->sources_.report(w.spec->id, sender, *hidden);
+        if (const std::optional<bool> hidden = readHidden(m, *w.service))
+            w.watch->sources_.report(w.service->id, sender, *hidden);
     });
 }
 
@@ -335,12 +337,12 @@ int SessionScreenWatch::onPropertiesChanged(sd_bus_message* m, void* data, sd_bu
     return guarded([&] {
         SessionScreenWatch& self = *w.watch;
         const char* sender = sd_bus_message_get_sender(m);
-        if (!sender || self.sources_.owner(w.spec->id) != sender) return;
+        if (!sender || self.sources_.owner(w.service->id) != sender) return;
         std::optional<bool> hidden;
         bool invalidated = false;
-        if (!readChanged(m, *w.spec, hidden, invalidated)) return;
+        if (!readChanged(m, *w.service, hidden, invalidated)) return;
         if (hidden)
-            self.sources_.report(w.spec->id, sender, *hidden);
+            self.sources_.report(w.service->id, sender, *hidden);
         else if (invalidated)
             self.readState(w);
     });

@@ -26,10 +26,10 @@ class SessionScreenWatch {
     SessionScreenWatch(const SessionScreenWatch&) = delete;
     SessionScreenWatch& operator=(const SessionScreenWatch&) = delete;
 
-    struct Spec;
+    struct ServiceInfo;
     struct Watched {
         SessionScreenWatch* watch = nullptr;
-        const Spec* spec = nullptr;
+        const ServiceInfo* service = nullptr;
         BusConnection* connection = nullptr;
         BusSlot ownerMatch;   // NameOwnerChanged for the service's name
         BusSlot signalMatch;  // the service's news, from its name
