@@ -98,13 +98,6 @@ class Desktop(XQueries):
     def __exit__(self, *exc):
         self.close()
 
-    def x(self, *args, check=False):
-        """Runs an X tool on this display; its standard output."""
-        r = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=60)
-        if check and r.returncode != 0:
-            raise AssertionError(f"{' '.join(args)} failed: {r.stderr.strip()}")
-        return r.stdout
-
     def run(self, args, timeout=60, check=False):
         """Runs a program on this display; the CompletedProcess with its output as text."""
         # NOTE: output goes to files, not pipes: the first Wine command starts Wine's services,

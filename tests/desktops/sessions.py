@@ -20,7 +20,7 @@ import subprocess
 import tempfile
 import time
 
-from desktop import App, XQueries, stop, wait_for
+from desktop import App, XQueries, descendants, stop, wait_for
 
 SCREEN = (1280, 800)
 PR_SET_CHILD_SUBREAPER = 36
@@ -31,29 +31,6 @@ def adopt_orphans():
     bus starts, Xwayland), so that closing a desktop can end them all."""
     if ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
         raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER)")
-
-
-def children(pid):
-    try:
-        with open(f"/proc/{pid}/task/{pid}/children") as f:
-            return [int(c) for c in f.read().split()]
-    except OSError:
-        return []
-
-
-def descendants(pid):
-    out = []
-    for child in children(pid):
-        out += [child] + descendants(child)
-    return out
-
-
-def command_line(pid):
-    try:
-        with open(f"/proc/{pid}/cmdline", "rb") as f:
-            return [a.decode(errors="replace") for a in f.read().split(b"\0") if a]
-    except OSError:
-        return []
 
 
 def end_leftovers(grace=5):
@@ -187,12 +164,6 @@ class Session(XQueries):
         self.log.flush()
         self.log.seek(0)
         return self.log.read()[-3000:]
-
-    def x(self, *args, check=False):
-        r = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=60)
-        if check and r.returncode != 0:
-            raise AssertionError(f"{' '.join(args)} failed: {r.stderr.strip()}")
-        return r.stdout
 
     def set_xft_dpi(self):
         subprocess.run(["xrdb", "-nocpp", "-merge"], input=f"Xft.dpi: {self.dpi}\n", text=True,

@@ -8,9 +8,9 @@ import shutil
 import subprocess
 import tempfile
 
-from desktop import wait_for
+from desktop import command_line, descendants, wait_for
 
-from .sessions import SCREEN, Refused, Session, command_line, descendants, frame_picture
+from .sessions import SCREEN, Refused, Session, frame_picture
 
 
 class WaylandSession(Session):
