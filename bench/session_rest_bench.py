@@ -23,9 +23,11 @@ import desktop_subjects as ds  # Xvfb desktops, the subjects and the title watch
 import desktop_usage as du  # CPU, wake-ups and memory from /proc
 from desktop_lag import percentile
 from desktop_results import RESULTS
-from desktop.buses import StandInSession  # noqa: E402  (desktop_subjects puts tests/ on the path)
-from desktop.xserver import wait_for  # noqa: E402
-from wayland_desktops import KWIN, MUTTER, KwinDesktop, MutterDesktop  # noqa: E402
+from desktop import wait_for, wake_ups  # noqa: E402  (desktop_subjects puts tests/ on the path)
+from desktop.buses import StandInSession  # noqa: E402
+# The desktop suite's real desktops, each headless on a session bus of its own. Closing one ends
+# every process below this one, so each runs while nothing else of the benchmark does.
+from desktops import KwinWayland, MutterWayland  # noqa: E402
 
 DEFAULT_BEFORE = ds.ROOT / "build" / "before" / "qv-tickspan"
 STANDIN_STATES = [
@@ -35,6 +37,8 @@ STANDIN_STATES = [
     ("mutter", "stand-in mutter: DisplayConfig", "monitors off: PowerSaveMode 3"),
 ]
 X11 = "X11: Xvfb + openbox"
+MUTTER = "mutter 43, Wayland headless (XWayland)"
+KWIN = "KWin 5.27, Wayland virtual (XWayland)"
 
 
 def subjects(before):
@@ -44,12 +48,6 @@ def subjects(before):
         out.append(dict(linux, name="before", label="qv-tickspan before",
                         argv=lambda wd: [str(before)]))
     return out + [dict(conky, label="conky")]
-
-
-def wake_ups(pid, seconds):
-    start = du.voluntary_switches(pid)
-    time.sleep(seconds)
-    return (du.voluntary_switches(pid) - start) / seconds
 
 
 def measure_state(desk, subject, hide, seconds, warmup):
@@ -97,13 +95,15 @@ def rest_rows(args):
                     finally:
                         buses.close()
         if not args.skip_wayland:
-            with MutterDesktop() as mutter:
+            with MutterWayland() as mutter:
                 for s in subjects(None):
                     add(MUTTER, "screen on", mutter, s, nothing)
-                    add(MUTTER, "monitors off: PowerSaveMode 3", mutter, s, mutter.power)
+                    add(MUTTER, "monitors off: PowerSaveMode 3", mutter, s, mutter.hide_screen)
             for s in subjects(None):
-                with KwinDesktop() as kwin:
-                    add(KWIN, "locked: org.freedesktop.ScreenSaver Lock", kwin, s, kwin.lock)
+                # KWin's lock ends only through its greeter: a desktop of its own each.
+                with KwinWayland() as kwin:
+                    add(KWIN, "locked: org.freedesktop.ScreenSaver Lock", kwin, s,
+                        kwin.hide_screen)
     return {key: {label: {k: statistics.median(u[k] for u in runs) for k in runs[0]}
                   for label, runs in by_subject.items()} for key, by_subject in rows.items()}
 
@@ -127,10 +127,8 @@ def unlock_latencies(desk, env, hide, count, sent_at=None):
             if sent_at:
                 t0 = sent_at()
             lags.append((event[0] - t0) * 1000.0)
-            m = ds.TITLE_RE.match(event[2])
-            d, h, mi, s = map(int, m.groups())
             # Current: the second it shows had begun when the unlock went out.
-            current += int(t0) <= ((d * 24 + h) * 60 + mi) * 60 + s <= event[0]
+            current += int(t0) <= ds.shown_second(event[2]) <= event[0]
             time.sleep(0.3)
     return lags, current
 
@@ -269,8 +267,8 @@ def main():
             floods = [flood(desk, source, 10000 * args.flood_seconds, 10000)
                       for source in ("freedesktop", "mutter")]
     if not args.skip_wayland:
-        with MutterDesktop() as mutter:
-            latency["mutter (real)"] = unlock_latencies(mutter, mutter.env, mutter.power,
+        with MutterWayland() as mutter:
+            latency["mutter (real)"] = unlock_latencies(mutter, mutter.env, mutter.hide_screen,
                                                         args.unlocks)
     write_results(args, rows, latency, floods)
 

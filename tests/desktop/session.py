@@ -66,7 +66,7 @@ class Desktop(XQueries):
         self.procs, self.others = [], []
         try:
             self.xvfb, number = start_xvfb(width, height)
-            self.display = self.name = f":{number}"
+            self.display = f":{number}"
             self.env = no_buses(dict(os.environ, DISPLAY=self.display, HOME=self.home,
                                      XDG_CONFIG_HOME=os.path.join(self.home, ".config")),
                                 self.root)
