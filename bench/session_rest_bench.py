@@ -12,6 +12,7 @@ floods it with signals. Writes bench/results/desktop-rest.md and desktop-rest.js
 """
 
 import argparse
+import contextlib
 import json
 import statistics
 import sys
@@ -39,6 +40,18 @@ STANDIN_STATES = [
 X11 = "X11: Xvfb + openbox"
 MUTTER = "mutter 43, Wayland headless (XWayland)"
 KWIN = "KWin 5.27, Wayland virtual (XWayland)"
+
+
+@contextlib.contextmanager
+def stand_in(source):
+    """A session bus and a system bus of their own, with the stand-in for `source` on its bus."""
+    with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
+        buses = StandInSession(root)
+        try:
+            buses.start(source)
+            yield buses
+        finally:
+            buses.close()
 
 
 def subjects(before):
@@ -84,16 +97,10 @@ def rest_rows(args):
                 add(X11, "screen on", desk, s, nothing)
                 add(X11, "X screen saver active", desk, s, saver)
             for source, desktop, state in STANDIN_STATES:
-                with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
-                    buses = StandInSession(root)
-                    try:
-                        buses.start(source)
-                        env = buses.env({})
-                        for s in subjects(None):
-                            add(desktop, state, desk, dict(s, env=env),
-                                lambda hidden: buses.hide(source, hidden))
-                    finally:
-                        buses.close()
+                with stand_in(source) as buses:
+                    for s in subjects(None):
+                        add(desktop, state, desk, dict(s, env=buses.env({})),
+                            lambda hidden: buses.hide(source, hidden))
         if not args.skip_wayland:
             with MutterWayland() as mutter:
                 for s in subjects(None):
@@ -146,28 +153,23 @@ def flood(desk, source, count, per_second):
     """A stand-in that floods the program with changes of its state, ending visible and then
     hidden: the program's CPU and wake-ups during the first flood, its memory before and after
     both, and whether it was awake and resting as the floods last said."""
-    with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
-        buses = StandInSession(root)
-        try:
-            buses.start(source)
-            subject = dict(ds.subjects(True)[0], env=buses.env({}))
-            with ds.running(desk, subject, 2.0, "-flood") as (tag, _watcher):
-                pid = min(ds.tagged_pids(tag))
-                memory = [private_kib(pid)]
-                before = du.sample(tag)
-                t0 = time.monotonic()
-                took = buses.control(source, "Flood", count, per_second, False,
-                                     signature="uub", timeout=count / per_second * 3 + 30)
-                after = du.sample(tag)
-                elapsed = time.monotonic() - t0
-                awake = wake_ups(pid, 2.0)
-                buses.control(source, "Flood", count, per_second, True, signature="uub",
-                              timeout=count / per_second * 3 + 30)
-                time.sleep(1.5)
-                resting = wake_ups(pid, 3.0)
-                memory += [private_kib(pid), peak_kib(pid)]
-        finally:
-            buses.close()
+    with stand_in(source) as buses:
+        subject = dict(ds.subjects(True)[0], env=buses.env({}))
+        with ds.running(desk, subject, 2.0, "-flood") as (tag, _watcher):
+            pid = min(ds.tagged_pids(tag))
+            memory = [private_kib(pid)]
+            before = du.sample(tag)
+            t0 = time.monotonic()
+            took = buses.control(source, "Flood", count, per_second, False,
+                                 signature="uub", timeout=count / per_second * 3 + 30)
+            after = du.sample(tag)
+            elapsed = time.monotonic() - t0
+            awake = wake_ups(pid, 2.0)
+            buses.control(source, "Flood", count, per_second, True, signature="uub",
+                          timeout=count / per_second * 3 + 30)
+            time.sleep(1.5)
+            resting = wake_ups(pid, 3.0)
+            memory += [private_kib(pid), peak_kib(pid)]
     return {"source": source, "signals": count, "sent_per_s": count / took,
             **du.usage(before, after, elapsed), "private_kib_before": memory[0],
             "private_kib_after": memory[1], "peak_rss_kib": memory[2],
@@ -254,15 +256,10 @@ def main():
     latency = {}
     with ds.quiet_desktop() as desk:
         for source, _, _ in STANDIN_STATES:
-            with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
-                buses = StandInSession(root)
-                try:
-                    buses.start(source)
-                    latency[source] = unlock_latencies(
-                        desk, buses.env({}), lambda hidden: buses.hide(source, hidden),
-                        args.unlocks, lambda: buses.control(source, "LastChange"))
-                finally:
-                    buses.close()
+            with stand_in(source) as buses:
+                latency[source] = unlock_latencies(
+                    desk, buses.env({}), lambda hidden: buses.hide(source, hidden),
+                    args.unlocks, lambda: buses.control(source, "LastChange"))
         if not args.unlocks_only:
             floods = [flood(desk, source, 10000 * args.flood_seconds, 10000)
                       for source in ("freedesktop", "mutter")]
