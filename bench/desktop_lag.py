@@ -3,7 +3,7 @@ the time since the second it shows began."""
 
 import statistics
 
-from desktop_subjects import TITLE_RE
+from desktop_subjects import shown_second
 
 
 def percentile(values, p):
@@ -22,13 +22,11 @@ def caption_lags(events, clock):
     last = None
     for boot, _wall, title, raw in events:
         now = raw if clock == "raw" else boot
-        m = TITLE_RE.match(title or "")
-        if not m or title == last:
+        shown = shown_second(title)
+        if shown is None or title == last:
             last = title
             continue
         last = title
-        d, h, mi, s = map(int, m.groups())
-        shown = d * 86400 + h * 3600 + mi * 60 + s
         lags.append((now - shown) * 1000.0)
     return lags
 

@@ -8,7 +8,7 @@ from pathlib import Path
 
 from desktop_lag import coalesce, display_lags, lag_figures
 from desktop_results import RESULTS, median_table
-from desktop_subjects import TITLE_RE, boottime, running, subjects, xset
+from desktop_subjects import boottime, running, shown_second, subjects, xset
 from desktop_usage import sample, usage
 
 
@@ -40,11 +40,10 @@ def saver_figures(subject, events, ended, before, after, elapsed):
     first_ms = (later[0][0] - ended) * 1000.0 if later else float("nan")
     current = None
     if later and subject["kind"] == "caption":
-        m = TITLE_RE.match(later[0][2] or "")
+        shown = shown_second(later[0][2])
         now = later[0][3] if subject.get("clock") == "raw" else later[0][0]
-        if m:
-            d, h, mi, s = map(int, m.groups())
-            current = d * 86400 + h * 3600 + mi * 60 + s == int(now)
+        if shown is not None:
+            current = shown == int(now)
     lags, _ = display_lags(subject, later[1:])
     return {
         "program": subject["label"],

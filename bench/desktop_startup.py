@@ -11,9 +11,10 @@ import tempfile
 import time
 from pathlib import Path
 
-from Xlib import X, display
+from Xlib import X
 
 from desktop_subjects import LINUX_EXE, TITLE_RE, window_title
+from desktop import connect  # noqa: E402  (desktop_subjects puts tests/ on the path)
 from desktop_usage import memory_kib
 
 
@@ -23,7 +24,7 @@ def startup_ms(desk, argv, env_extra, starts):
     for _ in range(starts):
         workdir = Path(tempfile.mkdtemp(prefix="qv-start-"))
         env = dict(desk.env, XDG_CONFIG_HOME=str(workdir / "config"), **env_extra)
-        disp = display.Display(desk.name)
+        disp = connect(desk.display)
         # Short-lived windows vanish between their creation and our look at them.
         disp.set_error_handler(lambda *args: None)
         root = disp.screen().root

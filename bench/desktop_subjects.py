@@ -16,16 +16,25 @@ import threading
 import time
 from pathlib import Path
 
-from Xlib import X, Xatom, display
+from Xlib import X, Xatom
 from Xlib.ext import damage
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests"))
-from desktop import Desktop  # noqa: E402  (Xvfb + openbox, shared with the end-to-end tests)
+from desktop import Desktop, connect  # noqa: E402  (Xvfb + openbox, shared with the tests)
 LINUX_EXE = ROOT / "build" / "linux" / "qv-tickspan"
 WINDOWS_EXE = ROOT / "build" / "windows" / "qv-tickspan.exe"
 TITLE_RE = re.compile(r"^QV-TICKSPAN: (-?\d+)d, (-?\d+)h, (-?\d+)m, (-?\d+)s$")
 MARKER = "QV_BENCH_TAG"
+
+
+def shown_second(title):
+    """The uptime in whole seconds that a caption shows, or None for another text."""
+    m = TITLE_RE.match(title or "")
+    if not m:
+        return None
+    d, h, mi, s = map(int, m.groups())
+    return ((d * 24 + h) * 60 + mi) * 60 + s
 
 
 def boottime():
@@ -105,7 +114,7 @@ class Watcher(threading.Thread):
 
     def __init__(self, display_name, window_id, use_damage):
         super().__init__(daemon=True)
-        self.disp = display.Display(display_name)
+        self.disp = connect(display_name)
         self.window = self.disp.create_resource_object("window", window_id)
         self.use_damage = use_damage
         self.events = []  # (boottime, realtime, title or None, raw monotonic time)
@@ -164,14 +173,14 @@ def running(desk, subject, warmup, phase=""):
     proc = subprocess.Popen(subject["argv"](workdir), env=env, cwd=workdir,
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                             start_new_session=True)
-    disp = display.Display(desk.name)
+    disp = connect(desk.display)
     watcher = None
     try:
         window = find_window(disp, subject["match"], subject.get("find_timeout", 20))
         if window is None:
             raise RuntimeError(f"{subject['name']}: no window appeared")
         time.sleep(warmup)
-        watcher = Watcher(desk.name, window.id, subject["kind"] != "caption")
+        watcher = Watcher(desk.display, window.id, subject["kind"] != "caption")
         watcher.start()
         yield tag, watcher
     finally:

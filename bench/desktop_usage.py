@@ -5,6 +5,7 @@ processes."""
 import os
 
 from desktop_subjects import tagged_pids
+from desktop import voluntary_switches  # noqa: E402  (desktop_subjects puts tests/ on the path)
 
 CLK_TCK = os.sysconf("SC_CLK_TCK")
 
@@ -20,14 +21,6 @@ def scheduled_seconds(pid):
     system times of /proc/PID/stat over-count a program that wakes in step with the tick."""
     with open(f"/proc/{pid}/schedstat") as f:
         return int(f.read().split()[0]) / 1e9
-
-
-def voluntary_switches(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("voluntary_ctxt_switches:"):
-                return int(line.split()[1])
-    return 0
 
 
 def memory_kib(pid):

@@ -12,6 +12,7 @@ floods it with signals. Writes bench/results/desktop-rest.md and desktop-rest.js
 """
 
 import argparse
+import contextlib
 import json
 import statistics
 import sys
@@ -23,9 +24,11 @@ import desktop_subjects as ds  # Xvfb desktops, the subjects and the title watch
 import desktop_usage as du  # CPU, wake-ups and memory from /proc
 from desktop_lag import percentile
 from desktop_results import RESULTS
-from desktop.buses import StandInSession  # noqa: E402  (desktop_subjects puts tests/ on the path)
-from desktop.xserver import wait_for  # noqa: E402
-from wayland_desktops import KWIN, MUTTER, KwinDesktop, MutterDesktop  # noqa: E402
+from desktop import wait_for, wake_ups  # noqa: E402  (desktop_subjects puts tests/ on the path)
+from desktop.buses import StandInSession  # noqa: E402
+# The desktop suite's real desktops, each headless on a session bus of its own. Closing one ends
+# every process below this one, so each runs while nothing else of the benchmark does.
+from desktops import KwinWayland, MutterWayland  # noqa: E402
 
 DEFAULT_BEFORE = ds.ROOT / "build" / "before" / "qv-tickspan"
 STANDIN_STATES = [
@@ -35,6 +38,20 @@ STANDIN_STATES = [
     ("mutter", "stand-in mutter: DisplayConfig", "monitors off: PowerSaveMode 3"),
 ]
 X11 = "X11: Xvfb + openbox"
+MUTTER = "mutter 43, Wayland headless (XWayland)"
+KWIN = "KWin 5.27, Wayland virtual (XWayland)"
+
+
+@contextlib.contextmanager
+def stand_in(source):
+    """A session bus and a system bus of their own, with the stand-in for `source` on its bus."""
+    with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
+        buses = StandInSession(root)
+        try:
+            buses.start(source)
+            yield buses
+        finally:
+            buses.close()
 
 
 def subjects(before):
@@ -44,12 +61,6 @@ def subjects(before):
         out.append(dict(linux, name="before", label="qv-tickspan before",
                         argv=lambda wd: [str(before)]))
     return out + [dict(conky, label="conky")]
-
-
-def wake_ups(pid, seconds):
-    start = du.voluntary_switches(pid)
-    time.sleep(seconds)
-    return (du.voluntary_switches(pid) - start) / seconds
 
 
 def measure_state(desk, subject, hide, seconds, warmup):
@@ -86,24 +97,20 @@ def rest_rows(args):
                 add(X11, "screen on", desk, s, nothing)
                 add(X11, "X screen saver active", desk, s, saver)
             for source, desktop, state in STANDIN_STATES:
-                with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
-                    buses = StandInSession(root)
-                    try:
-                        buses.start(source)
-                        env = buses.env({})
-                        for s in subjects(None):
-                            add(desktop, state, desk, dict(s, env=env),
-                                lambda hidden: buses.hide(source, hidden))
-                    finally:
-                        buses.close()
+                with stand_in(source) as buses:
+                    for s in subjects(None):
+                        add(desktop, state, desk, dict(s, env=buses.env({})),
+                            lambda hidden: buses.hide(source, hidden))
         if not args.skip_wayland:
-            with MutterDesktop() as mutter:
+            with MutterWayland() as mutter:
                 for s in subjects(None):
                     add(MUTTER, "screen on", mutter, s, nothing)
-                    add(MUTTER, "monitors off: PowerSaveMode 3", mutter, s, mutter.power)
+                    add(MUTTER, "monitors off: PowerSaveMode 3", mutter, s, mutter.hide_screen)
             for s in subjects(None):
-                with KwinDesktop() as kwin:
-                    add(KWIN, "locked: org.freedesktop.ScreenSaver Lock", kwin, s, kwin.lock)
+                # KWin's lock ends only through its greeter: a desktop of its own each.
+                with KwinWayland() as kwin:
+                    add(KWIN, "locked: org.freedesktop.ScreenSaver Lock", kwin, s,
+                        kwin.hide_screen)
     return {key: {label: {k: statistics.median(u[k] for u in runs) for k in runs[0]}
                   for label, runs in by_subject.items()} for key, by_subject in rows.items()}
 
@@ -127,10 +134,8 @@ def unlock_latencies(desk, env, hide, count, sent_at=None):
             if sent_at:
                 t0 = sent_at()
             lags.append((event[0] - t0) * 1000.0)
-            m = ds.TITLE_RE.match(event[2])
-            d, h, mi, s = map(int, m.groups())
             # Current: the second it shows had begun when the unlock went out.
-            current += int(t0) <= ((d * 24 + h) * 60 + mi) * 60 + s <= event[0]
+            current += int(t0) <= ds.shown_second(event[2]) <= event[0]
             time.sleep(0.3)
     return lags, current
 
@@ -148,28 +153,23 @@ def flood(desk, source, count, per_second):
     """A stand-in that floods the program with changes of its state, ending visible and then
     hidden: the program's CPU and wake-ups during the first flood, its memory before and after
     both, and whether it was awake and resting as the floods last said."""
-    with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
-        buses = StandInSession(root)
-        try:
-            buses.start(source)
-            subject = dict(ds.subjects(True)[0], env=buses.env({}))
-            with ds.running(desk, subject, 2.0, "-flood") as (tag, _watcher):
-                pid = min(ds.tagged_pids(tag))
-                memory = [private_kib(pid)]
-                before = du.sample(tag)
-                t0 = time.monotonic()
-                took = buses.control(source, "Flood", count, per_second, False,
-                                     signature="uub", timeout=count / per_second * 3 + 30)
-                after = du.sample(tag)
-                elapsed = time.monotonic() - t0
-                awake = wake_ups(pid, 2.0)
-                buses.control(source, "Flood", count, per_second, True, signature="uub",
-                              timeout=count / per_second * 3 + 30)
-                time.sleep(1.5)
-                resting = wake_ups(pid, 3.0)
-                memory += [private_kib(pid), peak_kib(pid)]
-        finally:
-            buses.close()
+    with stand_in(source) as buses:
+        subject = dict(ds.subjects(True)[0], env=buses.env({}))
+        with ds.running(desk, subject, 2.0, "-flood") as (tag, _watcher):
+            pid = min(ds.tagged_pids(tag))
+            memory = [private_kib(pid)]
+            before = du.sample(tag)
+            t0 = time.monotonic()
+            took = buses.control(source, "Flood", count, per_second, False,
+                                 signature="uub", timeout=count / per_second * 3 + 30)
+            after = du.sample(tag)
+            elapsed = time.monotonic() - t0
+            awake = wake_ups(pid, 2.0)
+            buses.control(source, "Flood", count, per_second, True, signature="uub",
+                          timeout=count / per_second * 3 + 30)
+            time.sleep(1.5)
+            resting = wake_ups(pid, 3.0)
+            memory += [private_kib(pid), peak_kib(pid)]
     return {"source": source, "signals": count, "sent_per_s": count / took,
             **du.usage(before, after, elapsed), "private_kib_before": memory[0],
             "private_kib_after": memory[1], "peak_rss_kib": memory[2],
@@ -256,21 +256,16 @@ def main():
     latency = {}
     with ds.quiet_desktop() as desk:
         for source, _, _ in STANDIN_STATES:
-            with tempfile.TemporaryDirectory(prefix="qv-buses-") as root:
-                buses = StandInSession(root)
-                try:
-                    buses.start(source)
-                    latency[source] = unlock_latencies(
-                        desk, buses.env({}), lambda hidden: buses.hide(source, hidden),
-                        args.unlocks, lambda: buses.control(source, "LastChange"))
-                finally:
-                    buses.close()
+            with stand_in(source) as buses:
+                latency[source] = unlock_latencies(
+                    desk, buses.env({}), lambda hidden: buses.hide(source, hidden),
+                    args.unlocks, lambda: buses.control(source, "LastChange"))
         if not args.unlocks_only:
             floods = [flood(desk, source, 10000 * args.flood_seconds, 10000)
                       for source in ("freedesktop", "mutter")]
     if not args.skip_wayland:
-        with MutterDesktop() as mutter:
-            latency["mutter (real)"] = unlock_latencies(mutter, mutter.env, mutter.power,
+        with MutterWayland() as mutter:
+            latency["mutter (real)"] = unlock_latencies(mutter, mutter.env, mutter.hide_screen,
                                                         args.unlocks)
     write_results(args, rows, latency, floods)
 

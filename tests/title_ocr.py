@@ -9,6 +9,13 @@ import tempfile
 
 TOOLS = ["tesseract", "convert"]
 
+# What the running caption is made of, the only characters read in a title bar that shows it.
+CAPTION_WHITELIST = "QVTICKSPAN-:0123456789dhms, "
+# How long OCR may go on reading a title bar: a few rounds of readings.
+READ_TIMEOUT_S = 10
+# At 144 DPI a title font is 1.5 times as high as at 96; well below that, it did not grow.
+LEAST_GROWTH = 1.3
+
 # Scales and filters to try: small title fonts read best at different enlargements, and a
 # reading that misses one digit at one scale gets it at another.
 _VARIANTS = [(400, "point"), (300, "point"), (500, "Lanczos"), (400, "Lanczos")]

@@ -7,8 +7,13 @@ import re
 import signal
 import subprocess
 import tempfile
+import time
 
-from .xserver import NET_S, stop, wait_for
+from .processes import descendant_running
+from .xserver import NET_S, RUNNING_TITLE, stop, wait_for
+
+# 9999 days, 23 hours and 58 minutes: the widest figures the caption shows, for two minutes.
+WIDEST_UPTIME_S = ((9999 * 24 + 23) * 60 + 58) * 60
 
 
 class App:
@@ -37,22 +42,12 @@ class App:
     def _find_main(self):
         if self.proc.poll() is not None:
             raise AssertionError(f"the program ended with {self.proc.returncode}: {self.stderr()}")
-        self.pid = self.pid or _descendant_running(self.proc.pid, self.exe)
+        self.pid = self.pid or descendant_running(self.proc.pid, self.exe)
         return self.pid and self.desktop.search("--pid", str(self.pid), "--name",
                                                 "^QV-TICKSPAN: ")
 
     def about(self):
         return self.desktop.search("--pid", str(self.pid), "--name", "ABOUT$")
-
-    def wakeups(self):
-        """How often the program has woken so far: its voluntary context switches."""
-        total = 0
-        for task in os.listdir(f"/proc/{self.pid}/task"):
-            with open(f"/proc/{self.pid}/task/{task}/status") as f:
-                for line in f:
-                    if line.startswith("voluntary_ctxt_switches:"):
-                        total += int(line.split()[1])
-        return total
 
     def strip_point(self):
         """The middle of the client strip below the main window's title bar."""
@@ -84,23 +79,22 @@ class App:
         os.kill(self.pid, sig)
 
 
-def _descendant_running(pid, exe):
-    """The first process below pid that runs the file exe, or None."""
-    try:
-        with open(f"/proc/{pid}/task/{pid}/children") as f:
-            kids = [int(c) for c in f.read().split()]
-    except OSError:
+def uptime_prefix(uptime_s):
+    """A command prefix that runs a program in a time namespace of its own, whose boot-time
+    clock has been going for uptime_s seconds."""
+    offset = uptime_s - int(time.clock_gettime(time.CLOCK_BOOTTIME))
+    # NOTE: a time namespace takes effect in the children of the process that made it.
+    user = [] if os.geteuid() == 0 else ["--user", "--map-root-user"]
+    return ["unshare", *user, "--time", "--boottime", str(offset), "--fork", "--kill-child"]
+
+
+def shown_seconds(caption):
+    """The uptime in whole seconds that a running caption shows, or None for another text."""
+    m = RUNNING_TITLE.match(caption or "")
+    if not m:
         return None
-    for kid in kids:
-        try:
-            if os.path.realpath(f"/proc/{kid}/exe") == exe:
-                return kid
-        except OSError:
-            continue
-        found = _descendant_running(kid, exe)
-        if found:
-            return found
-    return None
+    d, h, mi, s = (int(v) for v in m.groups())
+    return ((d * 24 + h) * 60 + mi) * 60 + s
 
 
 def read_store(config_home):

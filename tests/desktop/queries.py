@@ -4,6 +4,7 @@ that window's client area."""
 
 import os
 import re
+import subprocess
 
 from Xlib import X
 from Xlib.ext import xtest
@@ -12,7 +13,15 @@ from .xserver import connect, wait_for
 
 
 class XQueries:
-    """Mixed into Desktop, which provides x() (an X tool's output) and run()."""
+    """Mixed into a desktop that has `env` (its programs' environment, DISPLAY among it) and
+    `display` (the X display's name)."""
+
+    def x(self, *args, check=False):
+        """Runs an X tool on this display; its standard output."""
+        r = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=60)
+        if check and r.returncode != 0:
+            raise AssertionError(f"{' '.join(args)} failed: {r.stderr.strip()}")
+        return r.stdout
 
     # --- windows ---
     def search(self, *args):

@@ -66,7 +66,7 @@ class Desktop(XQueries):
         self.procs, self.others = [], []
         try:
             self.xvfb, number = start_xvfb(width, height)
-            self.display = self.name = f":{number}"
+            self.display = f":{number}"
             self.env = no_buses(dict(os.environ, DISPLAY=self.display, HOME=self.home,
                                      XDG_CONFIG_HOME=os.path.join(self.home, ".config")),
                                 self.root)
@@ -97,13 +97,6 @@ class Desktop(XQueries):
 
     def __exit__(self, *exc):
         self.close()
-
-    def x(self, *args, check=False):
-        """Runs an X tool on this display; its standard output."""
-        r = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=60)
-        if check and r.returncode != 0:
-            raise AssertionError(f"{' '.join(args)} failed: {r.stderr.strip()}")
-        return r.stdout
 
     def run(self, args, timeout=60, check=False):
         """Runs a program on this display; the CompletedProcess with its output as text."""

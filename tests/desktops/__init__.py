@@ -9,7 +9,7 @@ suite needs Debian's own python3 (python3-dbus, python3-xlib) and tests/ on its 
 desktop module."""
 
 from .checks import CHECKS, Check, Context
-from .sessions import Refused, Session, adopt_orphans
+from .sessions import Refused, Session
 from .wayland_sessions import GnomeShellWayland, KwinWayland, MutterWayland, Weston
 from .x11_sessions import KwinX11, MutterX11, Twm
 
@@ -17,5 +17,4 @@ from .x11_sessions import KwinX11, MutterX11, Twm
 DESKTOPS = [MutterX11, KwinX11, MutterWayland, GnomeShellWayland, KwinWayland, Weston, Twm]
 
 __all__ = ["CHECKS", "Check", "Context", "DESKTOPS", "GnomeShellWayland", "KwinWayland",
-           "KwinX11", "MutterWayland", "MutterX11", "Refused", "Session", "Twm", "Weston",
-           "adopt_orphans"]
+           "KwinX11", "MutterWayland", "MutterX11", "Refused", "Session", "Twm", "Weston"]

@@ -14,7 +14,7 @@ import traceback
 
 from . import DESKTOPS
 from .checks import CHECKS, Context
-from .sessions import Refused, adopt_orphans
+from .sessions import Refused
 
 
 def run_desktop(cls, ctx, results):
@@ -113,7 +113,6 @@ def main():
     args = parser.parse_args()
     args.shots = os.path.abspath(args.shots)
     os.makedirs(args.shots, exist_ok=True)
-    adopt_orphans()
     only = set(args.only.split(",")) if args.only else None
     started = time.monotonic()
     results = {}

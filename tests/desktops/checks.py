@@ -12,16 +12,10 @@ import time
 from dataclasses import dataclass, field
 
 import title_ocr
-from desktop import RUNNING_TITLE, read_store, stop, wait_for, write_store
+from desktop import (RUNNING_TITLE, WIDEST_UPTIME_S, read_store, shown_seconds, stop,
+                     uptime_prefix, wait_for, wake_ups, write_store)
 
 SECTION = "qv-tickspan"
-# 9999 days, 23 hours and 58 minutes: the widest figures the caption shows, for two minutes.
-UPTIME_S = ((9999 * 24 + 23) * 60 + 58) * 60
-WHITELIST = "QVTICKSPAN-:0123456789dhms, "
-# How long OCR may go on reading a title bar: a few rounds of readings.
-READ_TIMEOUT_S = 10
-# At 144 DPI the title font is 1.5 times as high as at 96; well below that, it did not grow.
-LEAST_GROWTH = 1.3
 # Where the checks put the window: clear of gnome-shell's top bar and of its notices.
 PLACE_TWIPS = {"MAIN_Left": "1500", "MAIN_Top": "4500"}
 # The round trip's place: 73 and 94 pixels at 96 DPI.
@@ -53,18 +47,11 @@ def end(app):
         raise AssertionError(f"the program ended with {code}: {app.stderr()}")
 
 
-def time_namespace_prefix():
-    offset = UPTIME_S - int(time.clock_gettime(time.CLOCK_BOOTTIME))
-    # NOTE: a time namespace takes effect in the children of the process that made it.
-    user = [] if os.geteuid() == 0 else ["--user", "--map-root-user"]
-    return ["unshare", *user, "--time", "--boottime", str(offset), "--fork", "--kill-child"]
-
-
 def caption(session, ctx):
     """The whole caption read off the title bar at an uptime of nearly 10000 days."""
     config = ctx.config()
     write_store(config, SECTION, PLACE_TWIPS)
-    app = session.start_program(ctx.exe, config, prefix=time_namespace_prefix())
+    app = session.start_program(ctx.exe, config, prefix=uptime_prefix(WIDEST_UPTIME_S))
     try:
         wait_for(lambda: session.cardinals(app.main, "_NET_FRAME_EXTENTS")
                  or session.name in ("weston", "twm"), what="the frame")
@@ -72,19 +59,20 @@ def caption(session, ctx):
         if days != "9999":
             raise AssertionError(f"the time namespace gave {days} days")
         path = os.path.join(ctx.shots, f"{session.name}-{session.dpi}.png")
-        deadline = time.monotonic() + READ_TIMEOUT_S
+        deadline = time.monotonic() + title_ocr.READ_TIMEOUT_S
         while True:
             before = app.caption()
             png, crop = session.title_bar(app.main, path)
             after = app.caption()
-            whole, seen = title_ocr.shows_whole(png, crop, [before, after], WHITELIST)
+            whole, seen = title_ocr.shows_whole(png, crop, [before, after],
+                                                title_ocr.CAPTION_WHITELIST)
             if whole or time.monotonic() > deadline:
                 break
         # Where the window manager reports no frame (weston), only the client's width is known.
         extents = session.cardinals(app.main, "_NET_FRAME_EXTENTS")
         width = session.outer_rect(app.main)[2] if extents else \
             f"client {session.client_rect(app.main)[2]}"
-        height = title_ocr.word_height(png, crop, "TICKSPAN", WHITELIST)
+        height = title_ocr.word_height(png, crop, "TICKSPAN", title_ocr.CAPTION_WHITELIST)
         end(app)
     finally:
         app.stop()
@@ -94,7 +82,7 @@ def caption(session, ctx):
     ctx.figures[(session.name, session.dpi)] = {"width": width, "font": height}
     low = ctx.figures.get((session.name, 96), {}).get("font")
     if session.dpi != 96 and low and height:
-        if height / low < LEAST_GROWTH:
+        if height / low < title_ocr.LEAST_GROWTH:
             raise AssertionError(f"the title font did not grow at {session.dpi} DPI: "
                                  f"{low} -> {height} px")
     return f"whole, {width} px wide"
@@ -193,7 +181,7 @@ def on_top_of_wayland(session, ctx):
             state["terminal"] = painted(path, (x, y + h + 40, w, 60))
             # ...and the program's title bar shows over it: its name can be read there.
             state["program"] = not painted(path, (x, y, w, h)) and title_ocr.shows_whole(
-                path, bar, ["QV-TICKSPAN"], WHITELIST)[0]
+                path, bar, ["QV-TICKSPAN"], title_ocr.CAPTION_WHITELIST)[0]
             return state["terminal"] and state["program"]
         try:
             wait_for(seen, what="the program's title over the painted terminal")
@@ -243,22 +231,6 @@ def round_trip(session, ctx):
     return f"{shown} px"
 
 
-def wake_ups(pid, seconds):
-    """Voluntary context switches a second: how often the program woke."""
-    def switches():
-        with open(f"/proc/{pid}/status") as f:
-            return int(next(line for line in f if line.startswith("voluntary_ctxt_switches:"))
-                       .split()[1])
-    start = switches()
-    time.sleep(seconds)
-    return (switches() - start) / seconds
-
-
-def shown_second(caption):
-    d, h, m, s = (int(v) for v in RUNNING_TITLE.match(caption).groups())
-    return ((d * 24 + h) * 60 + m) * 60 + s
-
-
 def rests(session, ctx):
     """While the desktop says nobody sees the screen (the monitors off, or the screen locked)
     the program wakes at most 3 times a second; where the screen can come back, the first title
@@ -279,7 +251,7 @@ def rests(session, ctx):
             session.hide_screen(False)
             first = wait_for(lambda: (app.caption() or held) != held and app.caption(),
                              what="a title after the screen came back")
-            if shown_second(first) < since:
+            if shown_seconds(first) < since:
                 raise AssertionError(f"the first title after was {first!r}, from before")
             text += "; current when back"
         end(app)

@@ -5,10 +5,12 @@ the program runs on, and the way to see its screen.
 A session is a context manager. What it offers a check:
   env            the environment of a program of that desktop (DISPLAY, XAUTHORITY,
                  WAYLAND_DISPLAY where there is one, DBUS_SESSION_BUS_ADDRESS, HOME, ...)
-  bus_address    the session bus the desktop runs on
+  bus_address    the session bus the desktop runs on (dbus_call: a call on it)
   start_program  the Linux program on it (desktop.App), optionally under a command prefix
   screenshot     the whole screen as a PNG, as the compositor shows it
   title_bar      a PNG and the crop of it that holds a window's title bar
+  hide_screen    where hidden_state names how, hides the screen as the desktop does when
+                 nobody sees it (True), and shows it again (False) where screen_comes_back
 and the X queries and input of desktop.XQueries on its X display."""
 
 import ctypes
@@ -20,7 +22,7 @@ import subprocess
 import tempfile
 import time
 
-from desktop import App, XQueries, stop, wait_for
+from desktop import App, XQueries, descendants, no_buses, stop, wait_for
 
 SCREEN = (1280, 800)
 PR_SET_CHILD_SUBREAPER = 36
@@ -31,29 +33,6 @@ def adopt_orphans():
     bus starts, Xwayland), so that closing a desktop can end them all."""
     if ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
         raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER)")
-
-
-def children(pid):
-    try:
-        with open(f"/proc/{pid}/task/{pid}/children") as f:
-            return [int(c) for c in f.read().split()]
-    except OSError:
-        return []
-
-
-def descendants(pid):
-    out = []
-    for child in children(pid):
-        out += [child] + descendants(child)
-    return out
-
-
-def command_line(pid):
-    try:
-        with open(f"/proc/{pid}/cmdline", "rb") as f:
-            return [a.decode(errors="replace") for a in f.read().split(b"\0") if a]
-    except OSError:
-        return []
 
 
 def end_leftovers(grace=5):
@@ -114,6 +93,7 @@ class Session(XQueries):
     dpis = (96,)             # the DPIs the caption is read at
 
     def __init__(self, dpi=96):
+        adopt_orphans()
         self.dpi = dpi
         self.root = tempfile.mkdtemp(prefix=f"qv-{self.name}-")
         self.home = os.path.join(self.root, "home")
@@ -124,9 +104,10 @@ class Session(XQueries):
         self.log = open(os.path.join(self.root, "desktop.log"), "w+")
         env = {k: v for k, v in os.environ.items()
                if k not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET",
-                            "DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS",
                             "XDG_SESSION_TYPE", "XDG_CURRENT_DESKTOP", "SESSION_MANAGER")}
-        self.env = dict(env, HOME=self.home, XDG_RUNTIME_DIR=self.runtime,
+        # Neither the desktop nor the program hears the machine's buses: a lock of the
+        # developer's own session would rest the program. The session's own bus comes later.
+        self.env = dict(no_buses(env, self.root), HOME=self.home, XDG_RUNTIME_DIR=self.runtime,
                         XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                         # No accessibility bus nor input method: nothing the checks need.
                         NO_AT_BRIDGE="1", GTK_A11Y="none", GTK_IM_MODULE="gtk-im-context-simple",
@@ -183,16 +164,20 @@ class Session(XQueries):
             return "window id" in self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK")
         wait_for(ready, what=what)
 
+    def dbus_call(self, name, path, interface, method, *args, signature=None):
+        """A call on the desktop's session bus, from a connection of its own."""
+        import dbus
+        bus = dbus.bus.BusConnection(self.bus_address)
+        try:
+            options = {"signature": signature} if signature else {}
+            return bus.get_object(name, path).get_dbus_method(method, interface)(*args, **options)
+        finally:
+            bus.close()
+
     def log_text(self):
         self.log.flush()
         self.log.seek(0)
         return self.log.read()[-3000:]
-
-    def x(self, *args, check=False):
-        r = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=60)
-        if check and r.returncode != 0:
-            raise AssertionError(f"{' '.join(args)} failed: {r.stderr.strip()}")
-        return r.stdout
 
     def set_xft_dpi(self):
         subprocess.run(["xrdb", "-nocpp", "-merge"], input=f"Xft.dpi: {self.dpi}\n", text=True,

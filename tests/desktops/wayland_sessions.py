@@ -8,9 +8,9 @@ import shutil
 import subprocess
 import tempfile
 
-from desktop import wait_for
+from desktop import command_line, descendants, wait_for
 
-from .sessions import SCREEN, Refused, Session, command_line, descendants, frame_picture
+from .sessions import SCREEN, Refused, Session, frame_picture
 
 
 class WaylandSession(Session):
@@ -58,15 +58,10 @@ class MutterWayland(WaylandSession):
 
     def hide_screen(self, hidden):
         import dbus
-        bus = dbus.bus.BusConnection(self.bus_address)
-        try:
-            config = bus.get_object("org.gnome.Mutter.DisplayConfig",
-                                    "/org/gnome/Mutter/DisplayConfig", introspect=False)
-            config.Set("org.gnome.Mutter.DisplayConfig", "PowerSaveMode",
-                       dbus.Int32(3 if hidden else 0), signature="ssv",
-                       dbus_interface="org.freedesktop.DBus.Properties")
-        finally:
-            bus.close()
+        self.dbus_call("org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayConfig",
+                       "org.freedesktop.DBus.Properties", "Set",
+                       "org.gnome.Mutter.DisplayConfig", "PowerSaveMode",
+                       dbus.Int32(3 if hidden else 0), signature="ssv")
 
     def start_compositor(self):
         return self.spawn(["mutter", "--wayland", "--headless", "--virtual-monitor",
@@ -139,14 +134,6 @@ class GnomeShellWayland(WaylandSession):
                  what="the overview closed")
         return shell
 
-    def dbus_call(self, name, path, interface, method, *args):
-        import dbus
-        bus = dbus.bus.BusConnection(self.bus_address)
-        try:
-            return getattr(dbus.Interface(bus.get_object(name, path), interface), method)(*args)
-        finally:
-            bus.close()
-
     def screenshot(self, path):
         import dbus
         bus = dbus.bus.BusConnection(self.bus_address)
@@ -176,14 +163,10 @@ class KwinWayland(WaylandSession):
     hidden_state, screen_comes_back = "locked (org.freedesktop.ScreenSaver Lock)", False
 
     def hide_screen(self, hidden):
-        import dbus
-        bus = dbus.bus.BusConnection(self.bus_address)
-        try:
-            saver = bus.get_object("org.freedesktop.ScreenSaver", "/ScreenSaver",
-                                   introspect=False)
-            saver.Lock(dbus_interface="org.freedesktop.ScreenSaver")
-        finally:
-            bus.close()
+        # The lock ends only through the greeter: once locked, the screen stays hidden.
+        if hidden:
+            self.dbus_call("org.freedesktop.ScreenSaver", "/ScreenSaver",
+                           "org.freedesktop.ScreenSaver", "Lock")
 
     def start_compositor(self):
         # NOTE: Debian's kwin_wayland carries cap_sys_resource, which a container refuses to

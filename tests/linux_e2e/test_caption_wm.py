@@ -5,7 +5,6 @@ the screen with OCR and must hold the whole caption, days included."""
 
 import ctypes
 import os
-import re
 import shutil
 import signal
 import subprocess
@@ -14,42 +13,17 @@ import time
 import unittest
 
 import title_ocr
-from desktop import no_buses, require_tools, start_xvfb, wait_for
+from desktop import (RUNNING_TITLE, WIDEST_UPTIME_S, XQueries, children, no_buses,
+                     require_tools, start_xvfb, stop, uptime_prefix, wait_for)
 
 BINARY = os.environ.get("QV_TICKSPAN", "")
 SHOTS = os.path.join(os.environ.get("QV_BUILD_DIR", tempfile.gettempdir()), "screenshots",
                      "caption")
 TOOLS = ["Xvfb", "xrdb", "openbox", "xfwm4", "icewm", "dbus-run-session", "unshare", "xdotool",
          "xprop", "xwininfo", "import"] + title_ocr.TOOLS
-RUNNING = re.compile(r"^QV-TICKSPAN: (\d+)d, \d+h, \d+m, \d+s$")
-WHITELIST = "QVTICKSPAN-:0123456789dhms, "
-# 9999 days, 23 hours and 58 minutes: the widest figures the caption shows, for two minutes.
-UPTIME_S = ((9999 * 24 + 23) * 60 + 58) * 60
-# How long the title may take to show the caption whole: a few OCR rounds.
-READ_TIMEOUT_S = 10
-# At 144 DPI the title font is 1.5 times as high as at 96; well below that, it did not grow.
-LEAST_GROWTH = 1.3
 
 
-def children(pid):
-    try:
-        with open(f"/proc/{pid}/task/{pid}/children") as f:
-            return [int(c) for c in f.read().split()]
-    except OSError:
-        return []
-
-
-def stop(proc):
-    if proc.poll() is None:
-        proc.terminate()
-        try:
-            proc.wait(10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-
-
-class WindowManagerDesktop:
+class WindowManagerDesktop(XQueries):
     """Xvfb at a DPI with one window manager on it."""
 
     def __init__(self, wm, dpi):
@@ -65,7 +39,8 @@ class WindowManagerDesktop:
     def _start(self, wm, dpi):
         xvfb, number = start_xvfb(1280, 800)
         self.procs.append(xvfb)
-        self.env = no_buses(dict(os.environ, DISPLAY=f":{number}", HOME=self.home,
+        self.display = f":{number}"
+        self.env = no_buses(dict(os.environ, DISPLAY=self.display, HOME=self.home,
                                  XDG_CONFIG_HOME=os.path.join(self.home, "config"),
                                  NO_AT_BRIDGE="1"), self.home)
         # NOTE: Xvfb resets itself, resources included, whenever its last client leaves; a
@@ -92,10 +67,6 @@ class WindowManagerDesktop:
             raise AssertionError(f"the window manager ended with {self.wm.returncode}")
         return "window id" in self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK")
 
-    def x(self, *args):
-        return subprocess.run(args, env=self.env, capture_output=True, text=True,
-                              timeout=30).stdout
-
     def close(self):
         for p in reversed(self.procs):
             # dbus-run-session and unshare end once the program they run has ended (unshare
@@ -105,7 +76,7 @@ class WindowManagerDesktop:
                     os.kill(child, signal.SIGTERM)
                 except ProcessLookupError:
                     pass
-            stop(p)
+            stop(p, 10)
         shutil.rmtree(self.home, ignore_errors=True)
 
 
@@ -114,21 +85,13 @@ class TitleShot:
     screenshot."""
 
     def __init__(self, desktop, wid, path):
-        self.before = self._caption(desktop, wid)
+        self.before = desktop.caption(wid) or ""
         desktop.x("import", "-window", "root", path)
-        self.after = self._caption(desktop, wid)
+        self.after = desktop.caption(wid) or ""
         self.path = path
-        left, right, top, _ = [int(v) for v in re.findall(
-            r"\d+", desktop.x("xprop", "-id", wid, "_NET_FRAME_EXTENTS").split("=")[1])]
-        info = desktop.x("xwininfo", "-id", wid)
-        field = lambda name: int(re.search(name + r":\s+(-?\d+)", info).group(1))
-        self.bar = (field("Absolute upper-left X") - left, field("Absolute upper-left Y") - top,
-                    field("Width") + left + right, top)
-
-    @staticmethod
-    def _caption(desktop, wid):
-        m = re.search(r'= "(.*)"', desktop.x("xprop", "-id", wid, "_NET_WM_NAME"))
-        return m.group(1) if m else ""
+        left, right, top, _ = desktop.cardinals(wid, "_NET_FRAME_EXTENTS")
+        x, y, width, _ = desktop.client_rect(wid)
+        self.bar = (x - left, y - top, width + left + right, top)
 
 
 class CaptionInTitleBarsTest(unittest.TestCase):
@@ -140,11 +103,7 @@ class CaptionInTitleBarsTest(unittest.TestCase):
         os.makedirs(SHOTS, exist_ok=True)
 
     def start_program(self, desktop):
-        offset = UPTIME_S - int(time.clock_gettime(time.CLOCK_BOOTTIME))
-        # NOTE: a time namespace takes effect in the children of the process that made it.
-        prefix = [] if os.geteuid() == 0 else ["--user", "--map-root-user"]
-        app = subprocess.Popen(["unshare", *prefix, "--time", "--boottime", str(offset),
-                                "--fork", "--kill-child", BINARY], env=desktop.env,
+        app = subprocess.Popen([*uptime_prefix(WIDEST_UPTIME_S), BINARY], env=desktop.env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         desktop.procs.append(app)
         desktop.runners.append(app)
@@ -152,13 +111,12 @@ class CaptionInTitleBarsTest(unittest.TestCase):
         def main_window():
             if app.poll() is not None:
                 raise AssertionError(f"the program ended with {app.returncode}")
-            found = desktop.x("xdotool", "search", "--onlyvisible", "--name", "^QV-TICKSPAN: ")
-            return found.split()[0] if found.split() else None
+            return desktop.search("--name", "^QV-TICKSPAN: ")
 
         wid = wait_for(main_window, 15, what="the main window")
-        wait_for(lambda: "=" in desktop.x("xprop", "-id", wid, "_NET_FRAME_EXTENTS"), 10,
+        wait_for(lambda: desktop.cardinals(wid, "_NET_FRAME_EXTENTS"), 10,
                  what="the frame extents")
-        days = wait_for(lambda: RUNNING.match(TitleShot._caption(desktop, wid)), 10,
+        days = wait_for(lambda: RUNNING_TITLE.match(desktop.caption(wid) or ""), 10,
                         what="the running caption")
         self.assertEqual(days.group(1), "9999", "the time namespace's uptime")
         return wid
@@ -170,14 +128,15 @@ class CaptionInTitleBarsTest(unittest.TestCase):
         try:
             wid = self.start_program(desktop)
             path = os.path.join(SHOTS, f"{wm}-{dpi}.png")
-            deadline = time.monotonic() + READ_TIMEOUT_S
+            deadline = time.monotonic() + title_ocr.READ_TIMEOUT_S
             while True:
                 shot = TitleShot(desktop, wid, path)
                 whole, seen = title_ocr.shows_whole(path, shot.bar, [shot.before, shot.after],
-                                                    WHITELIST)
+                                                    title_ocr.CAPTION_WHITELIST)
                 if whole or time.monotonic() > deadline:
                     break
-            height = title_ocr.word_height(path, shot.bar, "TICKSPAN", WHITELIST)
+            height = title_ocr.word_height(path, shot.bar, "TICKSPAN",
+                                           title_ocr.CAPTION_WHITELIST)
             self.assertIsNotNone(height, f"no title read in {shot.bar} of {path}: {seen}")
             return height, None if whole else (
                 f"{wm} at {dpi} DPI shows no whole caption: {shot.before!r} was read as "
@@ -189,7 +148,7 @@ class CaptionInTitleBarsTest(unittest.TestCase):
         low, cut_low = self.read_title(wm, 96)
         high, cut_high = self.read_title(wm, 144)
         # First: the window manager's title font really grows with Xft.dpi.
-        self.assertGreaterEqual(high / low, LEAST_GROWTH,
+        self.assertGreaterEqual(high / low, title_ocr.LEAST_GROWTH,
                                 f"{wm}'s title font does not grow at 144 DPI: {low} -> {high}")
         self.assertIsNone(cut_low)
         self.assertIsNone(cut_high)

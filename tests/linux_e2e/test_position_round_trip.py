@@ -29,12 +29,6 @@ class BareDisplay(XQueries):
                                                stderr=subprocess.DEVNULL))
             wait_for(lambda: redirect_held(self.display), what=f"{wm} on {self.display}")
 
-    def x(self, *args, check=False):
-        r = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=60)
-        if check and r.returncode != 0:
-            raise AssertionError(f"{' '.join(args)} failed: {r.stderr.strip()}")
-        return r.stdout
-
     def close(self):
         for p in self.procs + [self.xvfb]:
             stop(p)

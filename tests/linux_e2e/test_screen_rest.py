@@ -7,24 +7,8 @@ import subprocess
 import time
 import unittest
 
-from desktop import RUNNING_TITLE, wait_for
+from desktop import shown_seconds, voluntary_switches, wait_for, wake_ups
 from program_case import DesktopTest
-
-
-def voluntary_switches(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("voluntary_ctxt_switches:"):
-                return int(line.split()[1])
-    raise AssertionError(f"no switch count for {pid}")
-
-
-def shown_seconds(caption):
-    m = RUNNING_TITLE.match(caption or "")
-    if not m:
-        return None
-    d, h, mi, s = (int(v) for v in m.groups())
-    return ((d * 24 + h) * 60 + mi) * 60 + s
 
 
 class ScreenSaverTest(DesktopTest):
@@ -62,9 +46,7 @@ class ScreenSaverTest(DesktopTest):
         wait_for(lambda: self.current(app), what="the running title")
         self.saver("activate")
         self.wait_resting(app)
-        before = voluntary_switches(app.proc.pid)
-        time.sleep(3.0)
-        rate = (voluntary_switches(app.proc.pid) - before) / 3.0
+        rate = wake_ups(app.proc.pid, 3.0)
         self.assertLessEqual(rate, 5, "one or two wake-ups a second, not a hundred")
         held = shown_seconds(app.caption())
         self.assertLess(held, math.floor(time.clock_gettime(time.CLOCK_BOOTTIME)) - 2)

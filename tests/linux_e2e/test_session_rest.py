@@ -17,10 +17,9 @@ import unittest
 import dbus
 import dbus.lowlevel
 
-from desktop import App, wait_for
+from desktop import App, shown_seconds, wait_for, wake_ups
 from desktop.buses import StandInSession
 from program_case import DesktopTest
-from test_screen_rest import shown_seconds, voluntary_switches
 
 NAME_VALUE = re.compile(r'= "(.*)"$')
 
@@ -46,22 +45,17 @@ class SessionTest(DesktopTest):
         self.apps.append(app)
         return app
 
-    def wake_ups(self, app, seconds):
-        before = voluntary_switches(app.proc.pid)
-        time.sleep(seconds)
-        return (voluntary_switches(app.proc.pid) - before) / seconds
-
     def assert_resting(self, app):
         """Waits until the program has heard the news and rests, then holds it to one or two
         wake-ups a second, with its title held."""
-        wait_for(lambda: self.wake_ups(app, 1.0) <= 5, what="the program resting")
-        self.assertLessEqual(self.wake_ups(app, 2.5), 5, "one or two wake-ups a second")
+        wait_for(lambda: wake_ups(app.proc.pid, 1.0) <= 5, what="the program resting")
+        self.assertLessEqual(wake_ups(app.proc.pid, 2.5), 5, "one or two wake-ups a second")
         held = shown_seconds(app.caption())
         if held is not None:
             self.assertLess(held, math.floor(boottime()) - 2, "the title is held")
 
     def assert_awake(self, app):
-        wait_for(lambda: self.wake_ups(app, 1.0) >= 50,
+        wait_for(lambda: wake_ups(app.proc.pid, 1.0) >= 50,
                  what="the normal resolution (a hundred wake-ups a second)")
 
     def wake_with(self, app, action):
