@@ -22,7 +22,7 @@ QV_PACKAGES="$QV_BUILD_PACKAGES $QV_DESKTOP_PACKAGES $QV_TEST_PACKAGES"
 
 # What the desktop suite (scripts/test --desktops) adds: GNOME's and KDE's compositors on
 # Wayland and X11, weston, and their D-Bus screenshots. Large, so apart from the list above.
-QV_DESKTOP_PACKAGES="mutter gnome-shell kwin-wayland kwin-x11 kwin-style-breeze weston xwayland
+QV_DESKTOP_SUITE_PACKAGES="mutter gnome-shell kwin-wayland kwin-x11 kwin-style-breeze weston xwayland
   python3-dbus"
 
 qv_missing_packages() {
