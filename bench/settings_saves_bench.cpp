@@ -22,10 +22,10 @@
 
 #include "bench/bench_support.h"
 #include "platform/handler_guard.h"
-#include "platform/posix/ini_document.h"
 #include "platform/posix/ini_settings.h"
 #include "platform/posix/posix_file.h"
 #include "platform/program_identity.h"
+#include "tests/ini_document.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/ini_document.h"
+#include "tests/ini_document.h"
 
 using qv::posix::ini::Document;
 using qv::posix::ini::KeyScan;

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "platform/headless/memory_settings.h"
-#include "platform/posix/ini_document.h"
 #include "platform/posix/ini_folder.h"
 #include "platform/posix/ini_settings.h"
 #include "settings/settings_store.h"
+#include "tests/ini_document.h"
 #include "tests/ini_test_support.h"
 
 using namespace qv;

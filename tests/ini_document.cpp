@@ -1,4 +1,4 @@
-#include "platform/posix/ini_document.h"
+#include "tests/ini_document.h"
 
 #include <algorithm>
 

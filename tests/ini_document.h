@@ -1,8 +1,8 @@
 #pragma once
-// The Linux settings file as a list of lines that own their bytes (format: ini_scan.h). Parsing
-// keeps every byte of every line, so writing the document back gives the very bytes read; a save
-// changes or adds one line and leaves the rest (other programs' sections, unknown keys, comments,
-// blank lines) as it was.
+// The Linux settings file as a list of lines that own their bytes (the format:
+// platform/posix/ini_scan.h). Parsing keeps every byte of every line, so writing the document
+// back gives the very bytes read; a save changes or adds one line and leaves the rest (other
+// programs' sections, unknown keys, comments, blank lines) as it was.
 //
 // The store itself reads and saves through ini::KeyScan, which builds nothing per line; this is
 // the same file line by line, for the tests and the fuzz target to hold the scan against.
